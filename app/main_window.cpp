@@ -1,0 +1,37 @@
+#include "app/main_window.h"
+
+#include "client/client_files.h"
+
+namespace kestrane {
+
+MainForm Form1;
+
+void SetButtonsEnabled(bool enabled) {
+  auto& platform = Form1.Platform();
+  platform.SetButtonEnabled(ButtonId::Command1, enabled);
+  platform.SetButtonEnabled(ButtonId::Command2, enabled);
+  platform.SetButtonEnabled(ButtonId::Command3, enabled);
+  Form1.SetButtonsEnabledState(enabled);
+}
+
+// Runs before the window shows. A second copy or an incomplete client folder ends the
+// program without a word, before any file is touched.
+void FormLoad() {
+  auto& platform = Form1.Platform();
+  SetButtonsEnabled(false);
+  if (platform.PreviousInstance()) platform.EndProgram();
+  // Relative names, the tool's command lines and the patch path must all address the
+  // folder that holds the program, whatever folder it was started from.
+  platform.SetWorkingFolder(platform.AppFolder());
+  if (!CheckRequiredFiles(platform)) platform.EndProgram();
+  DiscardInterruptedCopies(platform);
+  EnsureSettingsBackup(platform);
+  RestoreSettingsFromBackup(platform);
+  SetButtonsEnabled(true);
+}
+
+// A close during an action is ignored: ending there would leave "l2.ini" patched, while
+// the action ends the program itself once it has restored the settings.
+bool FormQueryClose() { return Form1.ButtonsEnabled(); }
+
+}  // namespace kestrane

@@ -1,0 +1,215 @@
+#include "app/win32_form.h"
+
+#include "app/form_layout.h"
+#include "app/main_window.h"
+#include "app/paced_wait.h"
+#include "client/exit_cleanup.h"
+#include "client/mode_launch.h"
+#include "res/resource_ids.h"
+
+namespace kestrane {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"Kestrane.Form1";
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kWindowExStyle = 0;
+
+// Functions newer than Windows 7, looked up at run time.
+template <typename Function>
+Function LookUp(const wchar_t* module, const char* name) {
+  const HMODULE handle = GetModuleHandleW(module);
+  return handle ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(handle, name))) : nullptr;
+}
+
+UINT DpiOfWindow(HWND window) {
+  if (const auto getDpiForWindow = LookUp<UINT(WINAPI*)(HWND)>(L"user32.dll", "GetDpiForWindow"))
+    if (const UINT dpi = getDpiForWindow(window)) return dpi;
+  const HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
+
+RECT WindowRectForClient(int width, int height, UINT dpi) {
+  RECT rect{0, 0, width, height};
+  using AdjustForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+  if (const auto adjust = LookUp<AdjustForDpi>(L"user32.dll", "AdjustWindowRectExForDpi"))
+    adjust(&rect, kWindowStyle, FALSE, kWindowExStyle, dpi);
+  else
+    AdjustWindowRectEx(&rect, kWindowStyle, FALSE, kWindowExStyle);
+  return rect;
+}
+
+// The system's message font at the given DPI, not the raw System font.
+HFONT CreateMessageFont(UINT dpi) {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof(metrics);
+  using ParametersForDpi = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
+  if (const auto forDpi = LookUp<ParametersForDpi>(L"user32.dll", "SystemParametersInfoForDpi")) {
+    if (!forDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi)) return nullptr;
+  } else {
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) return nullptr;
+    const HDC screen = GetDC(nullptr);
+    const int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    if (systemDpi > 0) metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi), systemDpi);
+  }
+  return CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
+}  // namespace
+
+Win32Form::~Win32Form() {
+  if (window_) DestroyWindow(window_);
+  if (font_) DeleteObject(font_);
+}
+
+bool Win32Form::Create(HINSTANCE instance) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_KESTRANE));
+  windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_KESTRANE), IMAGE_ICON,
+                                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+  windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kWindowClass;
+  if (!RegisterClassExW(&windowClass)) return false;
+
+  const UINT systemDpi = DpiOfWindow(nullptr);
+  const SIZE size = WindowSizeForDpi(systemDpi);
+  window_ = CreateWindowExW(kWindowExStyle, kWindowClass, L"Kestrane", kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                            size.cx, size.cy, nullptr, nullptr, instance, this);
+  if (!window_) return false;
+  for (size_t i = 0; i < kButtonLayout.size(); ++i) {
+    const auto& button = kButtonLayout[i];
+    buttons_[i] = CreateWindowExW(0, L"BUTTON", std::wstring(button.caption).c_str(),
+                                  WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0, window_,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(button.id)), instance, nullptr);
+    if (!buttons_[i]) return false;
+  }
+  lastFocus_ = buttons_[0];
+  platform_.AttachWindow(window_, buttons_);
+  ApplyDpi(DpiOfWindow(window_));
+  return true;
+}
+
+void Win32Form::Show(int showCommand) {
+  ShowWindow(window_, showCommand);
+  UpdateWindow(window_);
+  SetFocus(buttons_[0]);
+}
+
+SIZE Win32Form::WindowSizeForDpi(UINT dpi) const {
+  const int dpiValue = static_cast<int>(dpi);
+  const RECT rect = WindowRectForClient(TwipsToPixels(kClientWidthTwips, dpiValue),
+                                        TwipsToPixels(kClientHeightTwips, dpiValue), dpi);
+  return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
+// Sizes the window so that its client area, not its frame, has the layout's size, then
+// places the buttons and gives them the message font of this DPI.
+void Win32Form::ApplyDpi(UINT dpi) {
+  dpi_ = dpi;
+  const SIZE size = WindowSizeForDpi(dpi);
+  SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const HFONT oldFont = font_;
+  font_ = CreateMessageFont(dpi);
+  const int dpiValue = static_cast<int>(dpi);
+  for (size_t i = 0; i < kButtonLayout.size(); ++i) {
+    const TwipsRect& r = kButtonLayout[i].rect;
+    MoveWindow(buttons_[i], TwipsToPixels(r.left, dpiValue), TwipsToPixels(r.top, dpiValue),
+               TwipsToPixels(r.width, dpiValue), TwipsToPixels(r.height, dpiValue), TRUE);
+    SendMessageW(buttons_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+  }
+  if (oldFont) DeleteObject(oldFont);
+}
+
+LRESULT CALLBACK Win32Form::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<Win32Form*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->window_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<Win32Form*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  return self ? self->HandleMessage(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT Win32Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+  switch (message) {
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_TIMER:
+      OnTimer(wParam);
+      return 0;
+    case WM_CLOSE:
+      OnClose();
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    case WM_GETMINMAXINFO:
+      OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lParam));
+      return 0;
+    case WM_DPICHANGED:
+      OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
+    case WM_ACTIVATE:
+      // Keep the focused button across a switch to another window and back.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        if (const HWND focus = GetFocus(); focus && IsChild(window_, focus)) lastFocus_ = focus;
+      } else if (lastFocus_) {
+        SetFocus(lastFocus_);
+        return 0;
+      }
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+void Win32Form::OnCommand(int id, int notification) {
+  if (notification != BN_CLICKED) return;
+  switch (id) {
+    case 101: GameModeClick(); break;
+    case 102: DevelopModeClick(); break;
+    case 103: ExitClick(); break;
+    default: break;
+  }
+}
+
+void Win32Form::OnTimer(UINT_PTR id) {
+  if (id == Win32PlatformOps::kTimerId && platform_.TakeDueTick()) Timer1Tick();
+}
+
+void Win32Form::OnClose() {
+  if (FormQueryClose()) DestroyWindow(window_);
+}
+
+// Without this, Windows widens a captioned window to its minimum tracking width, and the
+// client area would come out wider than the layout.
+void Win32Form::OnGetMinMaxInfo(MINMAXINFO& info) const {
+  const SIZE size = WindowSizeForDpi(dpi_);
+  info.ptMinTrackSize = {size.cx, size.cy};
+  info.ptMaxTrackSize = {size.cx, size.cy};
+}
+
+void Win32Form::OnDpiChanged(UINT dpi, const RECT& suggested) {
+  SetWindowPos(window_, nullptr, suggested.left, suggested.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ApplyDpi(dpi);
+}
+
+int RunMessageLoop(HWND form) {
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (IsDialogMessageW(form, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+}  // namespace kestrane

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string_view>
+
+#include "platform/platform_ops.h"
+
+namespace kestrane {
+
+// The client's files, relative to the working folder (which start-up makes the program's own).
+inline constexpr std::string_view kEncoderTool = "l2encdec.exe";
+inline constexpr std::string_view kClientSettings = "l2.ini";
+inline constexpr std::string_view kClientProgram = "l2.exe";
+inline constexpr std::string_view kSettingsBackup = "l2.bak";
+inline constexpr std::string_view kWorkFile = "temp.dat";
+
+bool CheckRequiredFiles(PlatformOps& platform);
+void DiscardInterruptedCopies(PlatformOps& platform);
+void EnsureSettingsBackup(PlatformOps& platform);
+void RestoreSettingsFromBackup(PlatformOps& platform);
+void RemoveSettingsBackup(PlatformOps& platform);
+void RemoveWorkFile(PlatformOps& platform);
+
+}  // namespace kestrane

@@ -1,0 +1,22 @@
+#include "client/exit_cleanup.h"
+
+#include "app/main_window.h"
+#include "app/paced_wait.h"
+#include "client/client_files.h"
+
+namespace kestrane {
+
+// Leaves the folder with only the client's own files, "l2.ini" as the backup had it.
+// The backup's presence is tested again after the pause, as something else may have
+// removed it meanwhile.
+void ExitClick() {
+  auto& platform = Form1.Platform();
+  SetButtonsEnabled(false);
+  RemoveWorkFile(platform);
+  RestoreSettingsFromBackup(platform);
+  WaitSeconds(5);
+  RemoveSettingsBackup(platform);
+  platform.EndProgram();
+}
+
+}  // namespace kestrane

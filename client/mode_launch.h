@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string_view>
+
+#include "client/mode_profiles.h"
+
+namespace kestrane {
+
+inline constexpr std::string_view kDecodeCommand = "cmd /x /c l2encdec.exe -d l2.ini temp.dat";
+inline constexpr std::string_view kEncodeCommand = "cmd /x /c l2encdec.exe -e413 temp.dat l2.ini";
+inline constexpr std::string_view kClientCommand = "l2.exe";
+// Shown minimised, with the focus.
+inline constexpr int kShellWindowStyle = 2;
+
+void RunModeSequence(const ModeProfile& profile);
+void GameModeClick();
+void DevelopModeClick();
+
+}  // namespace kestrane

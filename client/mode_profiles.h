@@ -1,0 +1,41 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "platform/platform_ops.h"
+
+namespace kestrane {
+
+inline constexpr std::string_view kSettingsSection = "URL";
+inline constexpr std::string_view kWorkFileSuffix = "/temp.dat";
+
+struct ProfileSetting {
+  std::string_view key;
+  std::string_view value;
+};
+
+// The four client settings that tell the modes apart, in the order they are written.
+struct ModeProfile {
+  std::array<ProfileSetting, 4> settings;
+};
+
+inline constexpr ModeProfile GameProfile{{{
+    {"IsL2NetLogin", "True"},
+    {"IsL2Console", "True"},
+    {"IsUseCommand", "True"},
+    {"L2ThreadFilter", "1"},
+}}};
+
+inline constexpr ModeProfile DevelopProfile{{{
+    {"IsL2NetLogin", "False"},
+    {"IsL2Console", "False"},
+    {"IsUseCommand", "False"},
+    {"L2ThreadFilter", "0"},
+}}};
+
+std::string WorkFilePath(PlatformOps& platform);
+void PatchClientSettings(PlatformOps& platform, const ModeProfile& profile);
+
+}  // namespace kestrane

@@ -1,0 +1,75 @@
+# Windows build: the program, the stand-in tool and client, and the tests run under Wine.
+include(${CMAKE_CURRENT_LIST_DIR}/wine-emulator.cmake)
+
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+# Static C++ runtime: the executables need no DLL beyond Windows' own.
+set(kestrane_static_link -static -static-libgcc -static-libstdc++ -municode)
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+add_library(kestrane_win32 STATIC
+  platform/win32_util.cpp
+  platform/win32_files.cpp
+  platform/win32_platform_ops.cpp
+  app/win32_form.cpp)
+target_link_libraries(kestrane_win32 PUBLIC kestrane_logic user32 gdi32)
+if(KESTRANE_SPIN_WAIT)
+  target_compile_definitions(kestrane_win32 PRIVATE KESTRANE_SPIN_WAIT)
+endif()
+
+set(icon ${CMAKE_BINARY_DIR}/res/kestrane.ico)
+add_custom_command(OUTPUT ${icon}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/res
+  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/scripts/make-icon.py ${icon}
+  DEPENDS ${CMAKE_SOURCE_DIR}/scripts/make-icon.py
+  COMMENT "Drawing the icon")
+set_source_files_properties(res/kestrane.rc PROPERTIES OBJECT_DEPENDS "${icon};${CMAKE_SOURCE_DIR}/res/kestrane.manifest")
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_BINARY_DIR}/res -I${CMAKE_SOURCE_DIR}/res")
+enable_language(RC)
+
+add_executable(Kestrane WIN32 app/main.cpp res/kestrane.rc)
+target_link_libraries(Kestrane PRIVATE kestrane_win32)
+target_link_options(Kestrane PRIVATE ${kestrane_static_link} -mwindows -Wl,--dynamicbase,--nxcompat
+  $<$<CONFIG:Release,MinSizeRel>:-s>)
+
+# Stand-ins for the tool and the client, built with the project for the demo and tests.
+add_executable(standin_tool WIN32 tests/standins/standin_tool.cpp tests/standins/standin_common.cpp)
+set_target_properties(standin_tool PROPERTIES OUTPUT_NAME l2encdec)
+add_executable(standin_client WIN32 tests/standins/standin_client.cpp tests/standins/standin_common.cpp)
+set_target_properties(standin_client PROPERTIES OUTPUT_NAME l2)
+add_executable(planted_program WIN32 tests/standins/planted_program.cpp tests/standins/standin_common.cpp)
+foreach(target standin_tool standin_client planted_program)
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
+  target_link_options(${target} PRIVATE ${kestrane_static_link} -mwindows)
+endforeach()
+
+# GoogleTest, cross-compiled from Debian's sources.
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+file(GLOB windows_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/windows/*.cpp)
+add_executable(windows_tests ${windows_test_sources})
+target_link_libraries(windows_tests PRIVATE kestrane_win32 gtest gtest_main)
+target_link_options(windows_tests PRIVATE ${kestrane_static_link})
+
+file(GLOB e2e_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
+list(FILTER e2e_sources EXCLUDE REGEX "probe_main\\.cpp$")
+add_executable(e2e_tests ${e2e_sources})
+target_include_directories(e2e_tests PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(e2e_tests PRIVATE gtest user32)
+target_link_options(e2e_tests PRIVATE ${kestrane_static_link})
+add_dependencies(e2e_tests Kestrane standin_tool standin_client planted_program)
+
+add_executable(kestrane_probe tests/e2e/probe_main.cpp tests/e2e/window_probe.cpp)
+target_include_directories(kestrane_probe PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(kestrane_probe PRIVATE user32)
+target_link_options(kestrane_probe PRIVATE ${kestrane_static_link})
+
+if(CMAKE_CROSSCOMPILING_EMULATOR)
+  add_test(NAME windows_tests COMMAND windows_tests)
+  add_test(NAME e2e_tests COMMAND e2e_tests)
+  set_tests_properties(e2e_tests PROPERTIES TIMEOUT 1800)
+endif()

@@ -1,0 +1,135 @@
+#include "platform/win32_platform_ops.h"
+
+#include "platform/program_paths.h"
+
+namespace kestrane {
+
+void Win32PlatformOps::AttachWindow(HWND form, const std::array<HWND, 3>& buttons) {
+  form_ = form;
+  buttons_ = buttons;
+}
+
+// A failing start, copy or delete stops the action where it stands: the user learns what
+// failed and why, and nothing after it runs.
+void Win32PlatformOps::EndOnFailure(const OsResult& result) {
+  if (!result) return;
+  const HWND owner = (form_ && IsWindowVisible(form_)) ? form_ : nullptr;
+  MessageBoxW(owner, DescribeFailure(*result).c_str(), L"Kestrane", MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+  ExitProcess(1);
+}
+
+void Win32PlatformOps::StartProgram(std::string_view commandLine, int windowStyle) {
+  const std::string folder = AppFolder();
+  const std::string program = ProgramPathFor(commandLine, folder, Narrow(SystemFolder()));
+  EndOnFailure(StartProcess(Widen(program), Widen(commandLine), Widen(folder), static_cast<WORD>(windowStyle)));
+}
+
+void Win32PlatformOps::CopyFile(std::string_view source, std::string_view destination) {
+  EndOnFailure(CopyFileOver(Widen(source), Widen(destination)));
+}
+
+void Win32PlatformOps::DeleteFile(std::string_view name) { EndOnFailure(DeleteFileNamed(Widen(name))); }
+
+bool Win32PlatformOps::FileExists(std::string_view path) { return PathExists(Widen(path)); }
+
+bool Win32PlatformOps::WriteProfileString(std::string_view section, std::string_view key, std::string_view value,
+                                          std::string_view path) {
+  return WritePrivateProfileStringW(Widen(section).c_str(), Widen(key).c_str(), Widen(value).c_str(),
+                                    Widen(path).c_str()) != FALSE;
+}
+
+void Win32PlatformOps::DiscardInterruptedCopy(std::string_view destination) {
+  DiscardTemporaryCopy(Widen(destination));
+}
+
+void Win32PlatformOps::SetWorkingFolder(std::string_view folder) {
+  const std::wstring wide = Widen(folder);
+  if (!SetCurrentDirectoryW(wide.c_str()))
+    EndOnFailure(OsFailure{L"use its own folder", {{L"Folder", wide}}, GetLastError()});
+}
+
+void Win32PlatformOps::PumpPendingMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    // A quit request cannot end a running action; the action ends the program itself.
+    if (message.message == WM_QUIT) continue;
+    if (form_ && IsDialogMessageW(form_, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+// Sleeps until a message arrives or the timer is due, then handles all that is waiting.
+// The wait is capped so that a caller that asks with no timer running cannot hang.
+void Win32PlatformOps::DoEvents() {
+#ifndef KESTRANE_SPIN_WAIT
+  MsgWaitForMultipleObjectsEx(0, nullptr, 1000, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+#endif
+  PumpPendingMessages();
+}
+
+void Win32PlatformOps::EndProgram() { ExitProcess(0); }
+
+std::string Win32PlatformOps::AppFolder() { return FolderOfModulePath(Narrow(ModulePath())); }
+
+// The mutex lives as long as the process, so of two copies started at the same moment
+// exactly one sees the other.
+bool Win32PlatformOps::PreviousInstance() {
+  if (!instanceMutex_.Valid()) {
+    instanceMutex_.Reset(CreateMutexW(nullptr, FALSE, L"Local\\Kestrane.Launcher"));
+    previousInstance_ = GetLastError() == ERROR_ALREADY_EXISTS;
+  }
+  return previousInstance_;
+}
+
+void Win32PlatformOps::SetButtonEnabled(ButtonId button, bool enabled) {
+  EnableWindow(buttons_[static_cast<size_t>(button)], enabled);
+}
+
+bool Win32PlatformOps::ButtonEnabled(ButtonId button) const {
+  return IsWindowEnabled(buttons_[static_cast<size_t>(button)]) != FALSE;
+}
+
+void Win32PlatformOps::SetTimerInterval(std::int32_t milliseconds) {
+  timerInterval_ = milliseconds;
+  RearmTimer();
+}
+
+std::int32_t Win32PlatformOps::TimerInterval() const { return timerInterval_; }
+
+void Win32PlatformOps::SetTimerEnabled(bool enabled) {
+  if (enabled == timerEnabled_) return;
+  timerEnabled_ = enabled;
+  RearmTimer();
+}
+
+bool Win32PlatformOps::TimerEnabled() const { return timerEnabled_; }
+
+void Win32PlatformOps::RearmTimer() {
+  if (timerEnabled_ && timerInterval_ > 0) {
+    timerDue_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(timerInterval_);
+    SetTimer(form_, kTimerId, static_cast<UINT>(timerInterval_), nullptr);
+  } else {
+    KillTimer(form_, kTimerId);
+  }
+}
+
+// WM_TIMER may come a little early against a precise clock; an early one re-arms for the
+// rest, so that every tick comes at least a whole interval after the timer started.
+bool Win32PlatformOps::TakeDueTick() {
+  if (!timerEnabled_ || timerInterval_ <= 0) {
+    KillTimer(form_, kTimerId);
+    return false;
+  }
+  const auto now = std::chrono::steady_clock::now();
+  if (now < timerDue_) {
+    const auto rest = std::chrono::ceil<std::chrono::milliseconds>(timerDue_ - now).count();
+    SetTimer(form_, kTimerId, static_cast<UINT>(rest), nullptr);
+    return false;
+  }
+  timerDue_ = now + std::chrono::milliseconds(timerInterval_);
+  SetTimer(form_, kTimerId, static_cast<UINT>(timerInterval_), nullptr);
+  return true;
+}
+
+}  // namespace kestrane

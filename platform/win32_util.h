@@ -1,0 +1,42 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace kestrane {
+
+// A kernel handle that closes itself. Invalid is nullptr or INVALID_HANDLE_VALUE, which
+// CreateFileW and CreateMutexW use respectively for their failures.
+class UniqueHandle {
+ public:
+  UniqueHandle() = default;
+  explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
+  UniqueHandle(UniqueHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    if (this != &other) Reset(std::exchange(other.handle_, nullptr));
+    return *this;
+  }
+  ~UniqueHandle() { Reset(); }
+
+  HANDLE Get() const { return handle_; }
+  bool Valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+  void Reset(HANDLE handle = nullptr) {
+    if (Valid()) CloseHandle(handle_);
+    handle_ = handle;
+  }
+
+ private:
+  HANDLE handle_ = nullptr;
+};
+
+std::wstring Widen(std::string_view utf8);
+std::string Narrow(std::wstring_view wide);
+// Windows' own text for an error number, without the trailing line break.
+std::wstring WindowsErrorText(DWORD error);
+
+}  // namespace kestrane
