@@ -75,7 +75,7 @@ bool Win32Form::Create(HINSTANCE instance) {
   windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = kWindowClass;
-  if (!RegisterClassExW(&windowClass)) return false;
+  if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
 
   const UINT systemDpi = DpiOfWindow(nullptr);
   const SIZE size = WindowSizeForDpi(systemDpi);

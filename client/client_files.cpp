@@ -19,19 +19,19 @@ void DiscardInterruptedCopies(PlatformOps& platform) {
 // An existing backup is never rewritten: it keeps the settings as they were before any
 // mode run patched them.
 void EnsureSettingsBackup(PlatformOps& platform) {
-  if (!platform.FileExists(kSettingsBackup)) platform.CopyFile(kClientSettings, kSettingsBackup);
+  if (!platform.FileExists(kSettingsBackup)) platform.CopyOver(kClientSettings, kSettingsBackup);
 }
 
 void RestoreSettingsFromBackup(PlatformOps& platform) {
-  if (platform.FileExists(kSettingsBackup)) platform.CopyFile(kSettingsBackup, kClientSettings);
+  if (platform.FileExists(kSettingsBackup)) platform.CopyOver(kSettingsBackup, kClientSettings);
 }
 
 void RemoveSettingsBackup(PlatformOps& platform) {
-  if (platform.FileExists(kSettingsBackup)) platform.DeleteFile(kSettingsBackup);
+  if (platform.FileExists(kSettingsBackup)) platform.RemoveFile(kSettingsBackup);
 }
 
 void RemoveWorkFile(PlatformOps& platform) {
-  if (platform.FileExists(kWorkFile)) platform.DeleteFile(kWorkFile);
+  if (platform.FileExists(kWorkFile)) platform.RemoveFile(kWorkFile);
 }
 
 }  // namespace kestrane

@@ -9,7 +9,7 @@ std::string WorkFilePath(PlatformOps& platform) { return platform.AppFolder() + 
 // A failed write is not fatal: the client then starts with that setting as it was.
 void PatchClientSettings(PlatformOps& platform, const ModeProfile& profile) {
   for (const auto& setting : profile.settings)
-    platform.WriteProfileString(kSettingsSection, setting.key, setting.value, WorkFilePath(platform));
+    platform.WriteIniValue(kSettingsSection, setting.key, setting.value, WorkFilePath(platform));
 }
 
 }  // namespace kestrane

@@ -5,7 +5,7 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 # Static C++ runtime: the executables need no DLL beyond Windows' own.
-set(kestrane_static_link -static -static-libgcc -static-libstdc++ -municode)
+set(kestrane_static_link -static -static-libgcc -static-libstdc++)
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
 add_library(kestrane_win32 STATIC
@@ -30,7 +30,7 @@ enable_language(RC)
 
 add_executable(Kestrane WIN32 app/main.cpp res/kestrane.rc)
 target_link_libraries(Kestrane PRIVATE kestrane_win32)
-target_link_options(Kestrane PRIVATE ${kestrane_static_link} -mwindows -Wl,--dynamicbase,--nxcompat
+target_link_options(Kestrane PRIVATE ${kestrane_static_link} -municode -mwindows -Wl,--dynamicbase,--nxcompat
   $<$<CONFIG:Release,MinSizeRel>:-s>)
 
 # Stand-ins for the tool and the client, built with the project for the demo and tests.
@@ -41,7 +41,7 @@ set_target_properties(standin_client PROPERTIES OUTPUT_NAME l2)
 add_executable(planted_program WIN32 tests/standins/planted_program.cpp tests/standins/standin_common.cpp)
 foreach(target standin_tool standin_client planted_program)
   target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
-  target_link_options(${target} PRIVATE ${kestrane_static_link} -mwindows)
+  target_link_options(${target} PRIVATE ${kestrane_static_link} -municode -mwindows)
 endforeach()
 
 # GoogleTest, cross-compiled from Debian's sources.
@@ -66,7 +66,7 @@ add_dependencies(e2e_tests Kestrane standin_tool standin_client planted_program)
 add_executable(kestrane_probe tests/e2e/probe_main.cpp tests/e2e/window_probe.cpp)
 target_include_directories(kestrane_probe PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(kestrane_probe PRIVATE user32)
-target_link_options(kestrane_probe PRIVATE ${kestrane_static_link})
+target_link_options(kestrane_probe PRIVATE ${kestrane_static_link} -municode)
 
 if(CMAKE_CROSSCOMPILING_EMULATOR)
   add_test(NAME windows_tests COMMAND windows_tests)

@@ -107,7 +107,7 @@ void FakePlatformOps::StartProgram(std::string_view commandLine, int windowStyle
   FailIfInjected("Start", commandLine);
 }
 
-void FakePlatformOps::CopyFile(std::string_view source, std::string_view destination) {
+void FakePlatformOps::CopyOver(std::string_view source, std::string_view destination) {
   Record("Copy", {std::string(source), std::string(destination)});
   FailIfInjected("Copy", source);
   const auto it = files_.find(Resolve(source));
@@ -120,7 +120,7 @@ void FakePlatformOps::CopyFile(std::string_view source, std::string_view destina
   files_[Resolve(destination)] = it->second;
 }
 
-void FakePlatformOps::DeleteFile(std::string_view name) {
+void FakePlatformOps::RemoveFile(std::string_view name) {
   Record("Delete", {std::string(name)});
   FailIfInjected("Delete", name);
   if (files_.erase(Resolve(name)) == 0) {
@@ -136,7 +136,7 @@ bool FakePlatformOps::FileExists(std::string_view path) {
   return files_.contains(Resolve(path));
 }
 
-bool FakePlatformOps::WriteProfileString(std::string_view section, std::string_view key,
+bool FakePlatformOps::WriteIniValue(std::string_view section, std::string_view key,
                                          std::string_view value, std::string_view path) {
   Record("WriteProfile", {std::string(section), std::string(key), std::string(value), std::string(path)});
   std::string& text = files_[Resolve(path)];

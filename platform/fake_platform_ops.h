@@ -31,10 +31,10 @@ class FakePlatformOps final : public PlatformOps {
   FakePlatformOps();
 
   void StartProgram(std::string_view commandLine, int windowStyle) override;
-  void CopyFile(std::string_view source, std::string_view destination) override;
-  void DeleteFile(std::string_view name) override;
+  void CopyOver(std::string_view source, std::string_view destination) override;
+  void RemoveFile(std::string_view name) override;
   bool FileExists(std::string_view path) override;
-  bool WriteProfileString(std::string_view section, std::string_view key, std::string_view value,
+  bool WriteIniValue(std::string_view section, std::string_view key, std::string_view value,
                           std::string_view path) override;
   void DiscardInterruptedCopy(std::string_view destination) override;
   void SetWorkingFolder(std::string_view folder) override;
@@ -56,7 +56,7 @@ class FakePlatformOps final : public PlatformOps {
   void SetAppFolder(std::string folder) { appFolder_ = std::move(folder); }
   void SetPreviousInstanceFlag(bool running) { previousInstance_ = running; }
   const std::string& WorkingFolder() const { return workingFolder_; }
-  // The next StartProgram, CopyFile or DeleteFile of op ("Start", "Copy", "Delete")
+  // The next StartProgram, CopyOver or RemoveFile of op ("Start", "Copy", "Delete")
   // whose first argument equals subject fails.
   void FailOn(std::string op, std::string subject);
   void SetTickHandler(std::function<void()> handler) { tickHandler_ = std::move(handler); }

@@ -23,11 +23,11 @@ class PlatformOps {
   // Starts the program that the command line names and returns at once.
   virtual void StartProgram(std::string_view commandLine, int windowStyle) = 0;
   // Copies source's bytes over destination, replacing it.
-  virtual void CopyFile(std::string_view source, std::string_view destination) = 0;
-  virtual void DeleteFile(std::string_view name) = 0;
+  virtual void CopyOver(std::string_view source, std::string_view destination) = 0;
+  virtual void RemoveFile(std::string_view name) = 0;
   virtual bool FileExists(std::string_view path) = 0;
   // Sets key=value in a section of an initialization file; false when it failed.
-  virtual bool WriteProfileString(std::string_view section, std::string_view key,
+  virtual bool WriteIniValue(std::string_view section, std::string_view key,
                                   std::string_view value, std::string_view path) = 0;
   // Removes what an interrupted copy onto destination may have left beside it.
   virtual void DiscardInterruptedCopy(std::string_view destination) = 0;

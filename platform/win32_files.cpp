@@ -83,6 +83,12 @@ OsResult WriteTemporaryCopy(const std::wstring& source, const std::wstring& dest
 
 OsResult CommitTemporaryCopy(const std::wstring& destination) {
   const std::wstring temporary = TemporaryFor(destination);
+  // A read-only target is refused, as Windows' replace does; Wine's would replace it.
+  const DWORD attributes = GetFileAttributesW(destination.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    DeleteFileW(temporary.c_str());
+    return CopyFailure(temporary, destination, ERROR_ACCESS_DENIED);
+  }
   if (MoveFileExW(temporary.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return std::nullopt;
   const DWORD error = RewriteInPlace(temporary, destination);

@@ -24,15 +24,15 @@ void Win32PlatformOps::StartProgram(std::string_view commandLine, int windowStyl
   EndOnFailure(StartProcess(Widen(program), Widen(commandLine), Widen(folder), static_cast<WORD>(windowStyle)));
 }
 
-void Win32PlatformOps::CopyFile(std::string_view source, std::string_view destination) {
+void Win32PlatformOps::CopyOver(std::string_view source, std::string_view destination) {
   EndOnFailure(CopyFileOver(Widen(source), Widen(destination)));
 }
 
-void Win32PlatformOps::DeleteFile(std::string_view name) { EndOnFailure(DeleteFileNamed(Widen(name))); }
+void Win32PlatformOps::RemoveFile(std::string_view name) { EndOnFailure(DeleteFileNamed(Widen(name))); }
 
 bool Win32PlatformOps::FileExists(std::string_view path) { return PathExists(Widen(path)); }
 
-bool Win32PlatformOps::WriteProfileString(std::string_view section, std::string_view key, std::string_view value,
+bool Win32PlatformOps::WriteIniValue(std::string_view section, std::string_view key, std::string_view value,
                                           std::string_view path) {
   return WritePrivateProfileStringW(Widen(section).c_str(), Widen(key).c_str(), Widen(value).c_str(),
                                     Widen(path).c_str()) != FALSE;

@@ -22,10 +22,10 @@ class Win32PlatformOps final : public PlatformOps {
   bool TakeDueTick();
 
   void StartProgram(std::string_view commandLine, int windowStyle) override;
-  void CopyFile(std::string_view source, std::string_view destination) override;
-  void DeleteFile(std::string_view name) override;
+  void CopyOver(std::string_view source, std::string_view destination) override;
+  void RemoveFile(std::string_view name) override;
   bool FileExists(std::string_view path) override;
-  bool WriteProfileString(std::string_view section, std::string_view key, std::string_view value,
+  bool WriteIniValue(std::string_view section, std::string_view key, std::string_view value,
                           std::string_view path) override;
   void DiscardInterruptedCopy(std::string_view destination) override;
   void SetWorkingFolder(std::string_view folder) override;

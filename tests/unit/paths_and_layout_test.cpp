@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+
+#include "app/form_layout.h"
+#include "client/mode_profiles.h"
+#include "platform/fake_platform_ops.h"
+#include "platform/program_paths.h"
+
+namespace kestrane {
+namespace {
+
+TEST(ProgramPathFor, CommandInterpreterComesFromTheSystemFolderAndTheClientFromTheProgramsFolder) {
+  EXPECT_EQ(ProgramPathFor("cmd /x /c l2encdec.exe -d l2.ini temp.dat", "D:\\Client", "C:\\Windows\\system32"),
+            "C:\\Windows\\system32\\cmd.exe");
+  EXPECT_EQ(ProgramPathFor("CMD.EXE /c x", "D:\\Client", "C:\\Windows\\system32"), "C:\\Windows\\system32\\cmd.exe");
+  EXPECT_EQ(ProgramPathFor("l2.exe", "D:\\Client", "C:\\Windows\\system32"), "D:\\Client\\l2.exe");
+  EXPECT_EQ(ProgramPathFor("l2", "D:\\Client", "C:\\Windows\\system32"), "D:\\Client\\l2.exe");
+  EXPECT_EQ(ProgramPathFor("l2.exe", "K:\\", "C:\\Windows\\system32"), "K:\\l2.exe");
+  EXPECT_EQ(ProgramPathFor("\"C:\\Tools\\a b.exe\" -x", "D:\\Client", "C:\\W"), "C:\\Tools\\a b.exe");
+}
+
+TEST(FolderOfModulePath, KeepsTheSeparatorOnlyAtADriveRoot) {
+  EXPECT_EQ(FolderOfModulePath("C:\\Games\\Client\\Kestrane.exe"), "C:\\Games\\Client");
+  EXPECT_EQ(FolderOfModulePath("K:\\Kestrane.exe"), "K:\\");
+  EXPECT_EQ(FolderOfModulePath("\\\\server\\share\\Kestrane.exe"), "\\\\server\\share");
+}
+
+TEST(WorkFilePath, AtADriveRootKeepsBothSeparators) {
+  FakePlatformOps platform;
+  platform.SetAppFolder("K:\\");
+  EXPECT_EQ(WorkFilePath(platform), "K:\\/temp.dat");
+  platform.SetAppFolder("C:\\Игры\\クライアント");
+  EXPECT_EQ(WorkFilePath(platform), "C:\\Игры\\クライアント/temp.dat");
+}
+
+TEST(PatchClientSettings, AddsTheSectionToAWorkFileWithoutIt) {
+  FakePlatformOps platform;
+  platform.PutFile("C:\\Games\\Client\\temp.dat", "[Video]\nWidth=800\n");
+  PatchClientSettings(platform, DevelopProfile);
+  EXPECT_EQ(platform.FileBytes("temp.dat"),
+            "[Video]\nWidth=800\n[URL]\nIsL2NetLogin=False\nIsL2Console=False\nIsUseCommand=False\nL2ThreadFilter=0\n");
+}
+
+TEST(FormLayout, TwipsBecomeTheTablesPixelsAt96DpiAndScaleAt144) {
+  EXPECT_EQ(TwipsToPixels(kClientWidthTwips, 96), 105);
+  EXPECT_EQ(TwipsToPixels(kClientHeightTwips, 96), 113);
+  const int expectedTops[] = {8, 40, 80};
+  for (size_t i = 0; i < kButtonLayout.size(); ++i) {
+    EXPECT_EQ(TwipsToPixels(kButtonLayout[i].rect.left, 96), 8);
+    EXPECT_EQ(TwipsToPixels(kButtonLayout[i].rect.top, 96), expectedTops[i]);
+    EXPECT_EQ(TwipsToPixels(kButtonLayout[i].rect.width, 96), 89);
+    EXPECT_EQ(TwipsToPixels(kButtonLayout[i].rect.height, 96), 25);
+  }
+  EXPECT_EQ(TwipsToPixels(kClientWidthTwips, 144), 158);
+  EXPECT_EQ(TwipsToPixels(kClientHeightTwips, 144), 170);
+  EXPECT_EQ(TwipsToPixels(kClientWidthTwips, 192), 210);
+}
+
+}  // namespace
+}  // namespace kestrane

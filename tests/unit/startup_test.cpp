@@ -1,0 +1,84 @@
+#include <gmock/gmock.h>
+
+#include "app/main_window.h"
+#include "tests/unit/fake_form.h"
+
+namespace kestrane::testing {
+namespace {
+
+using ::testing::ElementsAre;
+
+using StartupTest = FakeFormTest;
+
+TEST_F(StartupTest, FirstStartTakesTheBackupThenRestoresItAndEnablesTheButtons) {
+  PutClientFolder("SETTINGS-1");
+  FormLoad();
+  EXPECT_THAT(Trace({"SetButtonEnabled", "PreviousInstance", "SetWorkingFolder", "Exists", "Copy",
+                     "DiscardInterruptedCopy"}),
+              ElementsAre("SetButtonEnabled 1 false", "SetButtonEnabled 2 false", "SetButtonEnabled 3 false",
+                          "PreviousInstance", "SetWorkingFolder C:\\Games\\Client", "Exists l2encdec.exe",
+                          "Exists l2.ini", "Exists l2.exe", "DiscardInterruptedCopy l2.bak",
+                          "DiscardInterruptedCopy l2.ini", "Exists l2.bak", "Copy l2.ini l2.bak", "Exists l2.bak",
+                          "Copy l2.bak l2.ini", "SetButtonEnabled 1 true", "SetButtonEnabled 2 true",
+                          "SetButtonEnabled 3 true"));
+  EXPECT_EQ(fake.FileBytes("l2.bak"), "SETTINGS-1");
+  EXPECT_EQ(fake.FileBytes("l2.ini"), "SETTINGS-1");
+  EXPECT_FALSE(fake.Ended());
+  EXPECT_TRUE(FormQueryClose());
+}
+
+TEST_F(StartupTest, ExistingBackupIsKeptAndUndoesAnEditedSettingsFile) {
+  PutClientFolder("EDITED");
+  fake.PutFile("l2.bak", "ORIGINAL");
+  FormLoad();
+  EXPECT_THAT(Trace({"Copy"}), ElementsAre("Copy l2.bak l2.ini"));
+  EXPECT_EQ(fake.FileBytes("l2.ini"), "ORIGINAL");
+  EXPECT_EQ(fake.FileBytes("l2.bak"), "ORIGINAL");
+}
+
+TEST_F(StartupTest, SecondInstanceEndsSilentlyBeforeAnyFileIsLookedAt) {
+  PutClientFolder();
+  fake.SetPreviousInstanceFlag(true);
+  const auto ended = RunToEnd(FormLoad);
+  EXPECT_FALSE(ended.failed);
+  EXPECT_TRUE(Trace({"Exists", "Copy", "Delete", "SetWorkingFolder"}).empty());
+  EXPECT_FALSE(fake.ButtonEnabled(ButtonId::Command1));
+}
+
+class MissingFileTest : public FakeFormTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(MissingFileTest, EndsSilentlyWithoutTouchingAnyFile) {
+  for (const auto* name : {"l2encdec.exe", "l2.exe", "l2.ini", "l2.bak"})
+    if (std::string_view(name) != GetParam()) fake.PutFile(name, "x");
+  const auto ended = RunToEnd(FormLoad);
+  EXPECT_FALSE(ended.failed) << "a missing file must end the program silently";
+  EXPECT_TRUE(fake.CallsOf({"Copy", "Delete", "DiscardInterruptedCopy"}).empty());
+  EXPECT_FALSE(fake.FileBytes(GetParam()).has_value()) << "the missing file was recreated";
+  EXPECT_FALSE(fake.ButtonEnabled(ButtonId::Command1));
+}
+
+INSTANTIATE_TEST_SUITE_P(EachRequiredFile, MissingFileTest, ::testing::Values("l2encdec.exe", "l2.ini", "l2.exe"));
+
+TEST_F(StartupTest, StartedFromAnotherFolderWorksInTheProgramsOwnFolder) {
+  fake.SetWorkingFolder("C:\\Users\\Player\\Desktop");
+  fake.SetAppFolder("D:\\Games\\Client");
+  fake.SetWorkingFolder("D:\\Games\\Client");
+  PutClientFolder("SETTINGS");
+  fake.SetWorkingFolder("C:\\Users\\Player\\Desktop");
+  FormLoad();
+  EXPECT_EQ(fake.WorkingFolder(), "D:\\Games\\Client");
+  EXPECT_EQ(fake.FileBytes("D:\\Games\\Client\\l2.bak"), "SETTINGS");
+  EXPECT_FALSE(fake.FileBytes("C:\\Users\\Player\\Desktop\\l2.bak").has_value());
+}
+
+TEST_F(StartupTest, FailingBackupCopyEndsWithAnErrorAndLeavesButtonsDisabled) {
+  PutClientFolder();
+  fake.FailOn("Copy", "l2.ini");
+  const auto ended = RunToEnd(FormLoad);
+  EXPECT_TRUE(ended.failed);
+  EXPECT_FALSE(fake.ButtonEnabled(ButtonId::Command3));
+  EXPECT_THAT(Trace({"Copy"}), ElementsAre("Copy l2.ini l2.bak"));
+}
+
+}  // namespace
+}  // namespace kestrane::testing
