@@ -57,9 +57,8 @@ target_link_options(windows_tests PRIVATE ${kestrane_static_link})
 
 file(GLOB e2e_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
 list(FILTER e2e_sources EXCLUDE REGEX "probe_main\\.cpp$")
-add_executable(e2e_tests ${e2e_sources})
-target_include_directories(e2e_tests PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(e2e_tests PRIVATE gtest user32)
+add_executable(e2e_tests ${e2e_sources} tests/windows/scratch_folder.cpp tests/standins/standin_common.cpp)
+target_link_libraries(e2e_tests PRIVATE kestrane_win32 gtest gtest_main)
 target_link_options(e2e_tests PRIVATE ${kestrane_static_link})
 add_dependencies(e2e_tests Kestrane standin_tool standin_client planted_program)
 

@@ -1,36 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <map>
-#include <sstream>
-
 #include "client/mode_profiles.h"
 #include "platform/win32_files.h"
 #include "platform/win32_platform_ops.h"
+#include "tests/support/ini_contents.h"
 #include "tests/windows/scratch_folder.h"
 
 namespace kestrane::testing {
 namespace {
-
-using IniContents = std::map<std::string, std::map<std::string, std::string>>;
-
-// Sections, keys and values, ignoring blank lines: Wine's writer drops them where
-// Windows keeps them, and neither matters to a reader of the file.
-IniContents Parse(const std::string& text) {
-  IniContents contents;
-  std::istringstream lines(text);
-  std::string section;
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) continue;
-    if (line.front() == '[') {
-      section = line.substr(1, line.find(']') - 1);
-      contents[section];
-    } else if (const auto eq = line.find('='); eq != std::string::npos) {
-      contents[section][line.substr(0, eq)] = line.substr(eq + 1);
-    }
-  }
-  return contents;
-}
 
 // The platform bound to nothing but files: the folder stands in for the program's own.
 class FolderPlatform : public ::testing::Test {
@@ -50,12 +27,12 @@ TEST_F(FolderPlatform, ReplacesTheFourKeysAndKeepsEverythingElse) {
       "IsL2Console=Keep\r\n";
   folder.Write(L"temp.dat", original);
   Patch(Narrow(folder.Path()) + "/temp.dat", GameProfile);
-  IniContents expected = Parse(original);
+  IniContents expected = ParseIni(original);
   expected["URL"]["IsL2NetLogin"] = "True";
   expected["URL"]["IsL2Console"] = "True";
   expected["URL"]["IsUseCommand"] = "True";
   expected["URL"]["L2ThreadFilter"] = "1";
-  EXPECT_EQ(Parse(folder.Read(L"temp.dat")), expected);
+  EXPECT_EQ(ParseIni(folder.Read(L"temp.dat")), expected);
 }
 
 TEST_F(FolderPlatform, AddsAMissingSectionAndCreatesAMissingFile) {
@@ -65,16 +42,16 @@ TEST_F(FolderPlatform, AddsAMissingSectionAndCreatesAMissingFile) {
                                      {"IsUseCommand", "False"}, {"L2ThreadFilter", "0"}}}};
   IniContents expected = develop;
   expected["Sound"]["MasterVolume"] = "0.8";
-  EXPECT_EQ(Parse(folder.Read(L"temp.dat")), expected);
+  EXPECT_EQ(ParseIni(folder.Read(L"temp.dat")), expected);
 
   Patch(Narrow(folder.Path()) + "/new.dat", DevelopProfile);
-  EXPECT_EQ(Parse(folder.Read(L"new.dat")), develop);
+  EXPECT_EQ(ParseIni(folder.Read(L"new.dat")), develop);
 }
 
 TEST_F(FolderPlatform, WritesInAFolderNamedBeyondTheAnsiCodePage) {
   ScratchFolder named(L"Игры-ゲーム");
   Patch(Narrow(named.Path()) + "/temp.dat", GameProfile);
-  EXPECT_EQ(Parse(named.Read(L"temp.dat"))["URL"]["L2ThreadFilter"], "1");
+  EXPECT_EQ(ParseIni(named.Read(L"temp.dat"))["URL"]["L2ThreadFilter"], "1");
 }
 
 // The program's folder at a drive root comes back as "X:\", and the path keeps both
@@ -86,7 +63,6 @@ TEST_F(FolderPlatform, APathAtADriveRootWithBothSeparators) {
   Patch(path, GameProfile);
   const std::wstring written = drive + name;
   ASSERT_TRUE(PathExists(written));
-  ScratchFolder unused;
   UniqueHandle file(CreateFileW(written.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   std::string bytes(4096, '\0');
   DWORD got = 0;
@@ -94,7 +70,7 @@ TEST_F(FolderPlatform, APathAtADriveRootWithBothSeparators) {
   file.Reset();
   bytes.resize(got);
   DeleteFileW(written.c_str());
-  EXPECT_EQ(Parse(bytes)["URL"]["IsUseCommand"], "True");
+  EXPECT_EQ(ParseIni(bytes)["URL"]["IsUseCommand"], "True");
 }
 
 }  // namespace

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include "tests/e2e/launcher_session.h"
+#include "tests/e2e/window_probe.h"
+#include "tests/support/ini_contents.h"
+
+namespace kestrane::testing {
+namespace {
+
+// Wine needs a moment to start a process; the program's own timing is checked exactly.
+constexpr std::int64_t kStartSlackMs = 3000;
+
+IniContents WithMode(const std::string& game, const std::string& filter) {
+  IniContents expected = ParseIni(ClientFolder::kPlainSettings);
+  for (const char* key : {"IsL2NetLogin", "IsL2Console", "IsUseCommand"}) expected["URL"][key] = game;
+  expected["URL"]["L2ThreadFilter"] = filter;
+  return expected;
+}
+
+void ExpectWithin(std::int64_t actual, std::int64_t from, std::int64_t to, const char* what) {
+  EXPECT_GE(actual, from) << what << " came too early";
+  EXPECT_LE(actual, to) << what << " came too late";
+}
+
+// A whole mode run from the click, checked from the files and the stand-ins' logs.
+void RunModeAndCheck(ClientFolder& folder, LauncherRun& run, const std::wstring& button, const IniContents& expected) {
+  ASSERT_TRUE(run.WaitForWindow()) << "no window";
+  const auto click = run.Click(button);
+  ASSERT_TRUE(run.WaitForExit(30000)) << "the program did not end after the sequence";
+  EXPECT_EQ(run.ExitCode(), 0u);
+  ExpectWithin(run.ExitTime() - click, 16000, 16000 + kStartSlackMs, "the end");
+
+  const auto tool = folder.LogOf("l2encdec", "args=");
+  ASSERT_EQ(tool.size(), 2u) << "the tool should run twice";
+  EXPECT_TRUE(tool[0].text.starts_with("args=\"-d l2.ini temp.dat\"")) << tool[0].text;
+  EXPECT_TRUE(tool[1].text.starts_with("args=\"-e413 temp.dat l2.ini\"")) << tool[1].text;
+  EXPECT_NE(tool[0].text.find("cwd=\"" + Narrow(folder.Path()) + "\""), std::string::npos) << tool[0].text;
+  ExpectWithin(tool[0].ms - click, 0, kStartSlackMs, "the decode");
+  ExpectWithin(tool[1].ms - click, 8000, 8000 + kStartSlackMs, "the encode");
+
+  const auto client = folder.LogOf("l2", "started");
+  ASSERT_EQ(client.size(), 1u) << "the client should start once";
+  ExpectWithin(client[0].ms - click, 11000, 11000 + kStartSlackMs, "the client's start");
+  EXPECT_TRUE(client[0].text.starts_with("started show=2 ")) << "not started minimised: " << client[0].text;
+
+  EXPECT_EQ(ParseIni(folder.Read(L"client-seen.ini")), expected) << "what the client read";
+  EXPECT_EQ(ParseIni(folder.Read(L"temp.dat")), expected) << "the work copy";
+  EXPECT_EQ(folder.Read(L"l2.ini"), folder.Read(L"l2.bak"));
+  EXPECT_EQ(folder.Read(L"l2.bak"), folder.EncodedSettings());
+}
+
+TEST(ModesEndToEnd, GameModeStartsTheClientWithTheGameSettingsOnce) {
+  ClientFolder folder;
+  LauncherRun run(folder);
+  RunModeAndCheck(folder, run, L"Game Mode", WithMode("True", "1"));
+}
+
+// A "cmd.exe" dropped beside the client must never run in place of the system's.
+TEST(ModesEndToEnd, DevelopModeWorksAndAPlantedCommandInterpreterNeverRuns) {
+  ClientFolder folder;
+  folder.CopyProgram(L"planted_program.exe", L"cmd.exe");
+  LauncherRun run(folder);
+  RunModeAndCheck(folder, run, L"Develop Mode", WithMode("False", "0"));
+  EXPECT_FALSE(folder.Has(L"PLANTED-RAN.txt")) << "the planted cmd.exe ran";
+}
+
+TEST(ModesEndToEnd, StartedFromAnotherWorkingFolderTheModeTakesEffectInItsOwn) {
+  ClientFolder folder;
+  ScratchFolder elsewhere(L"kestrane-elsewhere");
+  LauncherRun run(folder, elsewhere.Path());
+  RunModeAndCheck(folder, run, L"Game Mode", WithMode("True", "1"));
+  EXPECT_FALSE(GetFileAttributesW(elsewhere.File(L"temp.dat").c_str()) != INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(GetFileAttributesW(elsewhere.File(L"l2.bak").c_str()) != INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(ModesEndToEnd, GameModeInAFolderNamedBeyondTheAnsiCodePage) {
+  ClientFolder folder(L"Клиент игры-ゲームクライアント");
+  LauncherRun run(folder);
+  RunModeAndCheck(folder, run, L"Game Mode", WithMode("True", "1"));
+}
+
+// Closing mid-action neither hangs nor leaves the settings patched.
+TEST(ModesEndToEnd, CloseRequestsDuringGameModeAreIgnoredAndTheSequenceCompletes) {
+  ClientFolder folder;
+  LauncherRun run(folder);
+  ASSERT_TRUE(run.WaitForWindow());
+  const HWND window = probe::FindFormWindow(run.ProcessId());
+  const auto click = run.Click(L"Game Mode");
+  Sleep(2000);
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(folder.WaitForLog("l2", "started", 20000));
+  PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  ASSERT_TRUE(run.WaitForExit(20000)) << "the program hung";
+  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_GE(run.ExitTime() - click, 16000) << "the close cut the sequence short";
+  EXPECT_EQ(folder.Read(L"l2.ini"), folder.Read(L"l2.bak"));
+  EXPECT_EQ(ParseIni(folder.Read(L"client-seen.ini")), WithMode("True", "1"));
+}
+
+// A decode slower than the first pause: the patch creates a bare work copy, the tool then
+// overwrites it, and the stored settings still end as they were.
+TEST(ModesEndToEnd, ADecodeSlowerThanFiveSecondsStillEndsWithTheStoredSettings) {
+  ClientFolder folder;
+  folder.Write(L"l2encdec.delay", "6");
+  LauncherRun run(folder);
+  ASSERT_TRUE(run.WaitForWindow());
+  run.Click(L"Game Mode");
+  ASSERT_TRUE(run.WaitForExit(30000));
+  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_EQ(folder.Read(L"l2.ini"), folder.Read(L"l2.bak"));
+  EXPECT_EQ(folder.Read(L"l2.bak"), folder.EncodedSettings());
+}
+
+}  // namespace
+}  // namespace kestrane::testing

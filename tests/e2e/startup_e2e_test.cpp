@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include "tests/e2e/launcher_session.h"
+#include "tests/e2e/window_probe.h"
+
+namespace kestrane::testing {
+namespace {
+
+TEST(StartupEndToEnd, WindowAsDesignedBackupTakenAndCloseEndsWithoutTouchingFiles) {
+  ClientFolder folder;
+  LauncherRun run(folder);
+  const HWND window = run.WaitForWindow();
+  ASSERT_TRUE(window) << "no window";
+  EXPECT_EQ(probe::Text(window), L"Kestrane");
+  const SIZE client = probe::ClientSize(window);
+  EXPECT_EQ(client.cx, 105);
+  EXPECT_EQ(client.cy, 113);
+  const LONG style = GetWindowLongW(window, GWL_STYLE);
+  EXPECT_FALSE(style & WS_THICKFRAME) << "the border must be fixed";
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+
+  const auto controls = probe::ControlsInTabOrder(window);
+  ASSERT_EQ(controls.size(), 3u);
+  const wchar_t* captions[] = {L"Game Mode", L"Develop Mode", L"Exit"};
+  const LONG tops[] = {8, 40, 80};
+  for (size_t i = 0; i < 3; ++i) {
+    SCOPED_TRACE(captions[i]);
+    EXPECT_EQ(controls[i].text, captions[i]);
+    EXPECT_EQ(controls[i].rect.left, 8);
+    EXPECT_EQ(controls[i].rect.top, tops[i]);
+    EXPECT_EQ(controls[i].rect.right - controls[i].rect.left, 89);
+    EXPECT_EQ(controls[i].rect.bottom - controls[i].rect.top, 25);
+    EXPECT_TRUE(controls[i].enabled);
+  }
+  EXPECT_EQ(folder.Read(L"l2.bak"), folder.EncodedSettings());
+  EXPECT_EQ(folder.Read(L"l2.ini"), folder.EncodedSettings());
+
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(run.WaitForExit(10000)) << "closing the idle window did not end the program";
+  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_EQ(folder.Read(L"l2.bak"), folder.EncodedSettings());
+  EXPECT_FALSE(folder.Has(L"temp.dat"));
+  EXPECT_TRUE(folder.Log().empty()) << "a program was started";
+}
+
+TEST(StartupEndToEnd, AnEditedSettingsFileIsBroughtBackFromTheExistingBackup) {
+  ClientFolder folder;
+  folder.Write(L"l2.bak", folder.EncodedSettings());
+  folder.Write(L"l2.ini", "EDITED BY HAND");
+  LauncherRun run(folder);
+  ASSERT_TRUE(run.WaitForWindow());
+  EXPECT_EQ(folder.Read(L"l2.ini"), folder.EncodedSettings());
+  EXPECT_EQ(folder.Read(L"l2.bak"), folder.EncodedSettings());
+}
+
+class MissingFileEndToEnd : public ::testing::TestWithParam<const wchar_t*> {};
+
+TEST_P(MissingFileEndToEnd, EndsWithoutAWindowAndWithoutABackup) {
+  ClientFolder folder;
+  DeleteFileW(folder.File(GetParam()).c_str());
+  if (std::wstring(GetParam()) == L"l2.ini") folder.Write(L"l2.bak", folder.EncodedSettings());
+  LauncherRun run(folder);
+  ASSERT_TRUE(run.WaitForExit(15000)) << "the program did not end";
+  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_FALSE(probe::FindFormWindow(run.ProcessId()));
+  EXPECT_FALSE(probe::FindMessageBox(run.ProcessId()));
+  EXPECT_FALSE(folder.Has(GetParam())) << "the missing file was recreated";
+  if (std::wstring(GetParam()) != L"l2.ini") {
+    EXPECT_FALSE(folder.Has(L"l2.bak"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EachRequiredFile, MissingFileEndToEnd,
+                         ::testing::Values(L"l2encdec.exe", L"l2.ini", L"l2.exe"));
+
+TEST(StartupEndToEnd, ASecondInstanceEndsAtOnceAndTheFirstKeepsItsWindow) {
+  ClientFolder folder;
+  LauncherRun first(folder);
+  const HWND window = first.WaitForWindow();
+  ASSERT_TRUE(window);
+  folder.Write(L"l2.ini", "CHANGED");  // a second instance that went on would restore it
+  LauncherRun second(folder);
+  ASSERT_TRUE(second.WaitForExit(15000)) << "the second instance did not end";
+  EXPECT_EQ(second.ExitCode(), 0u);
+  EXPECT_FALSE(probe::FindFormWindow(second.ProcessId()));
+  EXPECT_EQ(folder.Read(L"l2.ini"), "CHANGED");
+  EXPECT_TRUE(IsWindow(window) && IsWindowVisible(window));
+  EXPECT_FALSE(first.WaitForExit(0));
+}
+
+}  // namespace
+}  // namespace kestrane::testing

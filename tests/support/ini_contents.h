@@ -1,0 +1,30 @@
+#pragma once
+
+#include <map>
+#include <sstream>
+#include <string>
+
+namespace kestrane::testing {
+
+using IniContents = std::map<std::string, std::map<std::string, std::string>>;
+
+// Sections, keys and values, ignoring blank lines: Wine's writer drops them where
+// Windows keeps them, and neither matters to a reader of the file.
+inline IniContents ParseIni(const std::string& text) {
+  IniContents contents;
+  std::istringstream lines(text);
+  std::string section;
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+    if (line.front() == '[') {
+      section = line.substr(1, line.find(']') - 1);
+      contents[section];
+    } else if (const auto eq = line.find('='); eq != std::string::npos) {
+      contents[section][line.substr(0, eq)] = line.substr(eq + 1);
+    }
+  }
+  return contents;
+}
+
+}  // namespace kestrane::testing
