@@ -1,5 +1,6 @@
 // Command-line probe for scripts: "info" prints the launcher's window, "click CAPTION"
-// clicks one of its buttons, "wait SECONDS" waits for the window to show.
+// clicks one of its buttons and prints the time of the click (Unix milliseconds),
+// "wait SECONDS" waits for the window to show and prints it.
 #include <cstdio>
 #include <string>
 
@@ -20,14 +21,18 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"click" && argc > 2) {
     const HWND button = probe::FindButton(form, argv[2]);
     if (!button) return 1;
+    FILETIME now;
+    GetSystemTimePreciseAsFileTime(&now);
+    const auto ticks = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
     probe::Click(button);
+    std::wprintf(L"clicked %llu\n", ticks / 10000 - 11644473600000ull);
     return 0;
   }
   RECT frame{};
   GetWindowRect(form, &frame);
   const SIZE client = probe::ClientSize(form);
-  std::wprintf(L"window \"%ls\" at %ld,%ld client %ldx%ld\n", probe::Text(form).c_str(), frame.left, frame.top,
-               client.cx, client.cy);
+  std::wprintf(L"window \"%ls\" frame %ldx%ld+%ld+%ld client %ldx%ld\n", probe::Text(form).c_str(),
+               frame.right - frame.left, frame.bottom - frame.top, frame.left, frame.top, client.cx, client.cy);
   for (const auto& control : probe::ControlsInTabOrder(form))
     std::wprintf(L"button \"%ls\" %ld,%ld %ldx%ld %ls\n", control.text.c_str(), control.rect.left, control.rect.top,
                  control.rect.right - control.rect.left, control.rect.bottom - control.rect.top,
