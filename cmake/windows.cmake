@@ -76,3 +76,8 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
   add_test(NAME e2e.failures COMMAND e2e_tests --gtest_filter=FailuresEndToEnd.*)
   set_tests_properties(e2e.startup e2e.modes e2e.exit e2e.failures PROPERTIES TIMEOUT 900 RUN_SERIAL TRUE)
 endif()
+
+# Benchmark helper, built on demand by scripts/benchmark.sh.
+add_executable(pause_bench EXCLUDE_FROM_ALL tests/bench/pause_bench.cpp)
+target_link_libraries(pause_bench PRIVATE kestrane_win32)
+target_link_options(pause_bench PRIVATE ${kestrane_static_link})
