@@ -156,6 +156,11 @@ LRESULT Win32Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noe
     case WM_DPICHANGED:
       OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
+    case DM_GETDEFID:
+      // Enter clicks the focused button, as it does in a dialog.
+      if (const HWND focus = GetFocus(); focus && IsChild(window_, focus))
+        return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
+      return 0;
     case WM_ACTIVATE:
       // Keep the focused button across a switch to another window and back.
       if (LOWORD(wParam) == WA_INACTIVE) {

@@ -9,3 +9,10 @@ file(GLOB unit_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.c
 add_executable(unit_tests ${unit_test_sources})
 target_link_libraries(unit_tests PRIVATE kestrane_fake GTest::gtest GTest::gtest_main)
 gtest_discover_tests(unit_tests TEST_PREFIX "unit." DISCOVERY_TIMEOUT 30)
+
+# Checks of the release executables in dist/ (built by scripts/build.sh before the tests).
+add_executable(release_tests tests/release/pe_image.cpp tests/release/release_executables_test.cpp)
+target_compile_definitions(release_tests PRIVATE KESTRANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+target_include_directories(release_tests PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(release_tests PRIVATE GTest::gmock GTest::gtest GTest::gtest_main)
+add_test(NAME release.executables COMMAND release_tests)

@@ -4,6 +4,9 @@ include(${CMAKE_CURRENT_LIST_DIR}/wine-emulator.cmake)
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+# Unused code is dropped so that the program stays one small file.
+add_compile_options(-ffunction-sections -fdata-sections)
+add_link_options(-Wl,--gc-sections)
 # Static C++ runtime: the executables need no DLL beyond Windows' own.
 set(kestrane_static_link -static -static-libgcc -static-libstdc++)
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
@@ -74,7 +77,13 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
   add_test(NAME e2e.modes COMMAND e2e_tests --gtest_filter=ModesEndToEnd.*)
   add_test(NAME e2e.exit COMMAND e2e_tests --gtest_filter=ExitEndToEnd.*)
   add_test(NAME e2e.failures COMMAND e2e_tests --gtest_filter=FailuresEndToEnd.*)
-  set_tests_properties(e2e.startup e2e.modes e2e.exit e2e.failures PROPERTIES TIMEOUT 900 RUN_SERIAL TRUE)
+  add_test(NAME e2e.keyboard COMMAND e2e_tests --gtest_filter=*KeyboardEndToEnd.*)
+  # The layout at 144 DPI, in a prefix of its own whose screen is set to that DPI.
+  add_test(NAME e2e.dpi144 COMMAND e2e_tests --gtest_filter=DpiEndToEnd.*)
+  set_tests_properties(e2e.dpi144 PROPERTIES ENVIRONMENT
+    "KESTRANE_WINEPREFIX=${CMAKE_SOURCE_DIR}/build/wineprefix-144dpi;KESTRANE_WINE_DPI=144;KESTRANE_EXPECT_DPI=144")
+  set_tests_properties(e2e.startup e2e.modes e2e.exit e2e.failures e2e.keyboard e2e.dpi144
+    PROPERTIES TIMEOUT 900 RUN_SERIAL TRUE)
 endif()
 
 # Benchmark helper, built on demand by scripts/benchmark.sh.

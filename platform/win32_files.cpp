@@ -151,10 +151,24 @@ std::wstring SystemFolder() {
   return folder;
 }
 
+namespace {
+
+// Plain digits; std::to_wstring would pull the C library's whole formatter into the program.
+std::wstring DecimalText(DWORD number) {
+  std::wstring digits;
+  do {
+    digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + number % 10));
+    number /= 10;
+  } while (number);
+  return digits;
+}
+
+}  // namespace
+
 std::wstring DescribeFailure(const OsFailure& failure) {
   std::wstring text = L"Kestrane could not " + failure.operation + L".\n\n";
   for (const auto& [label, value] : failure.details) text += label + L": " + value + L"\n";
-  text += L"\nWindows error " + std::to_wstring(failure.error) + L": " + WindowsErrorText(failure.error);
+  text += L"\nWindows error " + DecimalText(failure.error) + L": " + WindowsErrorText(failure.error);
   return text;
 }
 

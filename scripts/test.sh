@@ -18,7 +18,9 @@ scripts/wine-prefix "$KESTRANE_WINEPREFIX"
 status=0
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   ctest --preset win64; rc=$?
-  WINEPREFIX="$KESTRANE_WINEPREFIX" wineserver -k 2>/dev/null || true
+  for prefix in "$KESTRANE_WINEPREFIX" "$PWD/build/wineprefix-144dpi"; do
+    [ -d "$prefix" ] && WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+  done
   exit $rc' || status=$?
 
 echo "== all tests took $(( $(date +%s) - start )) s"

@@ -1,0 +1,78 @@
+#include <gmock/gmock.h>
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+#include "tests/release/pe_image.h"
+
+namespace kestrane::testing {
+namespace {
+
+constexpr std::uint32_t kIconGroup = 14, kVersion = 16, kManifest = 24;
+
+struct Build {
+  const char* name;
+  std::uint16_t machine;
+};
+
+class ReleaseExecutable : public ::testing::TestWithParam<Build> {
+ protected:
+  void SetUp() override {
+    path_ = std::string(KESTRANE_SOURCE_DIR) + "/dist/" + GetParam().name + "/Kestrane.exe";
+    image_ = PeImage::Load(path_);
+    ASSERT_TRUE(image_) << path_ << " is missing or not an executable: run scripts/build.sh first";
+  }
+  std::string path_;
+  std::optional<PeImage> image_;
+};
+
+// Windows takes each of these from its own folder (they are known DLLs), never from the
+// program's folder, so no DLL dropped beside the program can be loaded in their place.
+TEST_P(ReleaseExecutable, ImportsOnlyWindowsOwnDllsAndStaysSmall) {
+  EXPECT_EQ(image_->Machine(), GetParam().machine);
+  const std::vector<std::string> allowed = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll"};
+  const auto imports = image_->ImportedDlls();
+  EXPECT_FALSE(imports.empty());
+  for (std::string dll : imports) {
+    std::ranges::transform(dll, dll.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    EXPECT_THAT(allowed, ::testing::Contains(dll)) << "imports " << dll;
+  }
+  EXPECT_LE(image_->Size(), 512u * 1024) << path_;
+}
+
+TEST_P(ReleaseExecutable, CarriesVersionManifestAndIcon) {
+  const auto version = image_->Resource(kVersion);
+  ASSERT_TRUE(version);
+  EXPECT_EQ(FixedFileVersion(*version), "1.0.0.1");
+  EXPECT_EQ(VersionString(*version, "FileVersion"), "1.00.0001");
+  EXPECT_EQ(VersionString(*version, "ProductVersion"), "1.00.0001");
+  EXPECT_EQ(VersionString(*version, "ProductName"), "Kestrane");
+  EXPECT_EQ(VersionString(*version, "OriginalFilename"), "Kestrane.exe");
+  EXPECT_THAT(VersionString(*version, "FileDescription").value_or(""), ::testing::HasSubstr("Kestrane"));
+
+  const auto manifest = image_->Resource(kManifest);
+  ASSERT_TRUE(manifest);
+  const std::string text(manifest->begin(), manifest->end());
+  for (const char* needed : {"PerMonitorV2", "asInvoker", "Microsoft.Windows.Common-Controls",
+                             "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+    EXPECT_THAT(text, ::testing::HasSubstr(needed));
+
+  // The icon group: count at offset 4, then 14-byte entries (width, height, ..., bit count).
+  const auto icons = image_->Resource(kIconGroup);
+  ASSERT_TRUE(icons);
+  std::vector<std::pair<int, int>> sizes;
+  const int count = (*icons)[4] | (*icons)[5] << 8;
+  for (int i = 0; i < count; ++i) {
+    const size_t at = 6 + 14 * static_cast<size_t>(i);
+    sizes.emplace_back((*icons)[at], (*icons)[at + 6] | (*icons)[at + 7] << 8);
+  }
+  EXPECT_THAT(sizes, ::testing::UnorderedElementsAre(std::pair{48, 24}, std::pair{32, 24}, std::pair{16, 24}));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothBuilds, ReleaseExecutable,
+                         ::testing::Values(Build{"win32", 0x014C}, Build{"win64", 0x8664}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+}  // namespace
+}  // namespace kestrane::testing
