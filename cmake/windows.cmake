@@ -56,6 +56,7 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 file(GLOB windows_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/windows/*.cpp)
 add_executable(windows_tests ${windows_test_sources})
 target_link_libraries(windows_tests PRIVATE kestrane_win32 gtest gtest_main)
+add_dependencies(windows_tests standin_client)
 target_link_options(windows_tests PRIVATE ${kestrane_static_link})
 
 file(GLOB e2e_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)

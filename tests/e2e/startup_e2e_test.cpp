@@ -43,14 +43,19 @@ TEST(StartupEndToEnd, WindowAsDesignedBackupTakenAndCloseEndsWithoutTouchingFile
   EXPECT_TRUE(folder.Log().empty()) << "a program was started";
 }
 
+// Also: what copies cut short by a crash left beside both files is cleaned up.
 TEST(StartupEndToEnd, AnEditedSettingsFileIsBroughtBackFromTheExistingBackup) {
   ClientFolder folder;
   folder.Write(L"l2.bak", folder.EncodedSettings());
   folder.Write(L"l2.ini", "EDITED BY HAND");
+  folder.Write(L"l2.bak.kestrane-partial", "HALF");
+  folder.Write(L"l2.ini.kestrane-partial", "HALF");
   LauncherRun run(folder);
   ASSERT_TRUE(run.WaitForWindow());
   EXPECT_EQ(folder.Read(L"l2.ini"), folder.EncodedSettings());
   EXPECT_EQ(folder.Read(L"l2.bak"), folder.EncodedSettings());
+  EXPECT_FALSE(folder.Has(L"l2.bak.kestrane-partial"));
+  EXPECT_FALSE(folder.Has(L"l2.ini.kestrane-partial"));
 }
 
 class MissingFileEndToEnd : public ::testing::TestWithParam<const wchar_t*> {};

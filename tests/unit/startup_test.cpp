@@ -60,10 +60,8 @@ TEST_P(MissingFileTest, EndsSilentlyWithoutTouchingAnyFile) {
 INSTANTIATE_TEST_SUITE_P(EachRequiredFile, MissingFileTest, ::testing::Values("l2encdec.exe", "l2.ini", "l2.exe"));
 
 TEST_F(StartupTest, StartedFromAnotherFolderWorksInTheProgramsOwnFolder) {
-  fake.SetWorkingFolder("C:\\Users\\Player\\Desktop");
   fake.SetAppFolder("D:\\Games\\Client");
-  fake.SetWorkingFolder("D:\\Games\\Client");
-  PutClientFolder("SETTINGS");
+  for (const auto* name : {"l2encdec.exe", "l2.exe", "l2.ini"}) fake.PutFile(std::string("D:\\Games\\Client\\") + name, "SETTINGS");
   fake.SetWorkingFolder("C:\\Users\\Player\\Desktop");
   FormLoad();
   EXPECT_EQ(fake.WorkingFolder(), "D:\\Games\\Client");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/program_paths.h"
 #include "platform/win32_files.h"
 #include "tests/windows/scratch_folder.h"
 
@@ -48,6 +49,31 @@ TEST(CopyFileOver, TargetHeldOpenWithoutSharingFailsWithItsErrorAndKeepsItsBytes
   held.Reset();
   EXPECT_EQ(folder.Read(L"l2.ini"), "OLD-BYTES");
   EXPECT_FALSE(PathExists(folder.File(L"l2.ini.kestrane-partial")));
+}
+
+// As when the running client holds "l2.ini": the stand-in client, told to hold it open
+// without sharing, is started beside the files.
+TEST(CopyFileOver, TargetHeldOpenByAnotherProcessFailsWithItsErrorNumber) {
+  ScratchFolder folder;
+  const std::wstring builtClient = Widen(FolderOfModulePath(Narrow(ModulePath()))) + L"\\l2.exe";
+  ASSERT_TRUE(CopyFileW(builtClient.c_str(), folder.File(L"l2.exe").c_str(), FALSE));
+  folder.Write(L"l2.hold", "3");
+  folder.Write(L"l2.ini", "OLD-BYTES");
+  folder.Write(L"l2.bak", "NEW-BYTES");
+  ASSERT_FALSE(StartProcess(folder.File(L"l2.exe"), L"l2.exe", folder.Path(), SW_HIDE));
+  for (int waited = 0; folder.Read(L"standins.log").find("holding l2.ini") == std::string::npos; waited += 50) {
+    ASSERT_LT(waited, 15000) << "the client did not take hold of l2.ini";
+    Sleep(50);
+  }
+  const auto failure = CopyFileOver(folder.File(L"l2.bak"), folder.File(L"l2.ini"));
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_FALSE(PathExists(folder.File(L"l2.ini.kestrane-partial")));
+  for (int waited = 0; folder.Read(L"standins.log").find("exiting") == std::string::npos; waited += 50) {
+    ASSERT_LT(waited, 15000) << "the client did not let go of l2.ini";
+    Sleep(50);
+  }
+  EXPECT_EQ(folder.Read(L"l2.ini"), "OLD-BYTES");
 }
 
 TEST(CopyFileOver, TargetHeldOpenForSharedWritingIsRewrittenInPlace) {

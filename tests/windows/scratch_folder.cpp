@@ -9,9 +9,15 @@ ScratchFolder::ScratchFolder(const std::wstring& leaf) {
   static std::atomic<int> counter{0};
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
-  path_ = std::wstring(temp) + leaf + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-          std::to_wstring(counter++);
-  if (!CreateDirectoryW(path_.c_str(), nullptr)) throw std::runtime_error("cannot create a scratch folder");
+  // Process numbers come round again under Wine, and a folder that a failed run could not
+  // remove may still be there: take the next free name.
+  for (int attempt = 0;; ++attempt) {
+    path_ = std::wstring(temp) + leaf + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(counter++);
+    if (CreateDirectoryW(path_.c_str(), nullptr)) break;
+    if (GetLastError() != ERROR_ALREADY_EXISTS || attempt > 1000)
+      throw std::runtime_error("cannot create a scratch folder");
+  }
 }
 
 ScratchFolder::~ScratchFolder() {
