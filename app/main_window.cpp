@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "app/failure_report.h"
 #include "client/client_files.h"
 
 namespace kestrane {
@@ -22,11 +23,11 @@ void FormLoad() {
   if (platform.PreviousInstance()) platform.EndProgram();
   // Relative names, the tool's command lines and the patch path must all address the
   // folder that holds the program, whatever folder it was started from.
-  platform.SetWorkingFolder(platform.AppFolder());
+  Must(platform.SetWorkingFolder(platform.AppFolder()));
   if (!CheckRequiredFiles(platform)) platform.EndProgram();
   DiscardInterruptedCopies(platform);
-  EnsureSettingsBackup(platform);
-  RestoreSettingsFromBackup(platform);
+  Must(EnsureSettingsBackup(platform));
+  Must(RestoreSettingsFromBackup(platform));
   SetButtonsEnabled(true);
 }
 

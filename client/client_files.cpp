@@ -9,29 +9,32 @@ bool CheckRequiredFiles(PlatformOps& platform) {
   return true;
 }
 
-// A copy cut short leaves only its temporary behind, never a half-written target;
-// the temporary is dropped here so that it cannot pile up or be mistaken for data.
+// A copy or write cut short leaves only its temporary behind, never a half-written
+// target; the temporary is dropped here so that it cannot pile up or be mistaken for data.
 void DiscardInterruptedCopies(PlatformOps& platform) {
-  platform.DiscardInterruptedCopy(kSettingsBackup);
-  platform.DiscardInterruptedCopy(kClientSettings);
+  for (const auto name : {kSettingsBackup, kClientSettings, kWorkFile}) platform.DiscardInterruptedCopy(name);
 }
 
 // An existing backup is never rewritten: it keeps the settings as they were before any
 // mode run patched them.
-void EnsureSettingsBackup(PlatformOps& platform) {
-  if (!platform.FileExists(kSettingsBackup)) platform.CopyOver(kClientSettings, kSettingsBackup);
+OpResult EnsureSettingsBackup(PlatformOps& platform) {
+  if (platform.FileExists(kSettingsBackup)) return std::nullopt;
+  return platform.CopyOver(kClientSettings, kSettingsBackup);
 }
 
-void RestoreSettingsFromBackup(PlatformOps& platform) {
-  if (platform.FileExists(kSettingsBackup)) platform.CopyOver(kSettingsBackup, kClientSettings);
+OpResult RestoreSettingsFromBackup(PlatformOps& platform) {
+  if (!platform.FileExists(kSettingsBackup)) return std::nullopt;
+  return platform.CopyOver(kSettingsBackup, kClientSettings);
 }
 
-void RemoveSettingsBackup(PlatformOps& platform) {
-  if (platform.FileExists(kSettingsBackup)) platform.RemoveFile(kSettingsBackup);
+OpResult RemoveSettingsBackup(PlatformOps& platform) {
+  if (!platform.FileExists(kSettingsBackup)) return std::nullopt;
+  return platform.RemoveFile(kSettingsBackup);
 }
 
-void RemoveWorkFile(PlatformOps& platform) {
-  if (platform.FileExists(kWorkFile)) platform.RemoveFile(kWorkFile);
+OpResult RemoveWorkFile(PlatformOps& platform) {
+  if (!platform.FileExists(kWorkFile)) return std::nullopt;
+  return platform.RemoveFile(kWorkFile);
 }
 
 }  // namespace kestrane

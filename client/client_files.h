@@ -15,9 +15,9 @@ inline constexpr std::string_view kWorkFile = "temp.dat";
 
 bool CheckRequiredFiles(PlatformOps& platform);
 void DiscardInterruptedCopies(PlatformOps& platform);
-void EnsureSettingsBackup(PlatformOps& platform);
-void RestoreSettingsFromBackup(PlatformOps& platform);
-void RemoveSettingsBackup(PlatformOps& platform);
-void RemoveWorkFile(PlatformOps& platform);
+OpResult EnsureSettingsBackup(PlatformOps& platform);
+OpResult RestoreSettingsFromBackup(PlatformOps& platform);
+OpResult RemoveSettingsBackup(PlatformOps& platform);
+OpResult RemoveWorkFile(PlatformOps& platform);
 
 }  // namespace kestrane

@@ -1,5 +1,6 @@
 #include "client/exit_cleanup.h"
 
+#include "app/failure_report.h"
 #include "app/main_window.h"
 #include "app/paced_wait.h"
 #include "client/client_files.h"
@@ -12,10 +13,10 @@ namespace kestrane {
 void ExitClick() {
   auto& platform = Form1.Platform();
   SetButtonsEnabled(false);
-  RemoveWorkFile(platform);
-  RestoreSettingsFromBackup(platform);
+  Must(RemoveWorkFile(platform));
+  Must(RestoreSettingsFromBackup(platform));
   WaitSeconds(5);
-  RemoveSettingsBackup(platform);
+  Must(RemoveSettingsBackup(platform));
   platform.EndProgram();
 }
 

@@ -11,6 +11,10 @@ inline constexpr std::string_view kEncodeCommand = "cmd /x /c l2encdec.exe -e413
 inline constexpr std::string_view kClientCommand = "l2.exe";
 // Shown minimised, with the focus.
 inline constexpr int kShellWindowStyle = 2;
+// How long after its start a tool run may take before the sequence gives up on it.
+inline constexpr int kToolTimeoutSeconds = 60;
+// How often a tool run that outlasts its pause is looked at.
+inline constexpr int kToolPollMilliseconds = 100;
 
 void RunModeSequence(const ModeProfile& profile);
 void GameModeClick();

@@ -1,15 +1,62 @@
 #include "client/mode_profiles.h"
 
+#include "client/ini_text.h"
+
 namespace kestrane {
+namespace {
+
+constexpr std::string_view kPatchFailed = "The mode's settings could not be written.";
+
+Failure PatchFailure(const std::string& path, const std::string& problem) {
+  return {std::string(kPatchFailed), {{"File", path}, {"Problem", problem}}};
+}
+
+// What a reader of the work copy must see after the patch: every setting as before, and
+// the profile's four with their new values.
+OpResult CheckPatched(const std::optional<std::string>& written, const SettingsText& before,
+                      const ModeProfile& profile, const std::string& path) {
+  if (!written) return PatchFailure(path, "the work copy could not be read back");
+  const DecodedSettings after = DecodeSettingsText(*written);
+  if (!after.settings || after.settings->form != before.form)
+    return PatchFailure(path, "the work copy did not keep its text form");
+  IniSettings expected = ReadIniSettings(before.text);
+  for (const auto& setting : profile.settings)
+    expected[IniSettingKey(kSettingsSection, setting.key)] = std::string(setting.value);
+  const IniSettings actual = ReadIniSettings(after.settings->text);
+  for (const auto& [name, value] : expected) {
+    const auto found = actual.find(name);
+    if (found == actual.end() || found->second != value)
+      return PatchFailure(path, "[" + name.first + "] " + name.second + " does not read back as " + value);
+  }
+  for (const auto& [name, value] : actual)
+    if (!expected.contains(name)) return PatchFailure(path, "[" + name.first + "] " + name.second + " appeared");
+  return std::nullopt;
+}
+
+}  // namespace
 
 // At a drive root the folder keeps its separator ("K:\"), so the path reads "K:\/temp.dat";
 // Windows accepts the doubled separator.
 std::string WorkFilePath(PlatformOps& platform) { return platform.AppFolder() + std::string(kWorkFileSuffix); }
 
-// A failed write is not fatal: the client then starts with that setting as it was.
-void PatchClientSettings(PlatformOps& platform, const ModeProfile& profile) {
+// The four values are set in memory and written in one step, so the work copy never holds
+// half a profile. The text keeps its form (ANSI, UTF-8 or UTF-16 with their byte-order
+// marks) and its line ends; the system's own writer would take a UTF-8 mark for text.
+OpResult PatchClientSettings(PlatformOps& platform, const ModeProfile& profile) {
+  return PatchSettingsFile(platform, WorkFilePath(platform), profile);
+}
+
+OpResult PatchSettingsFile(PlatformOps& platform, const std::string& path, const ModeProfile& profile) {
+  const DecodedSettings before = DecodeSettingsText(platform.ReadBytes(path).value_or(""));
+  if (!before.settings) return PatchFailure(path, "temp.dat cannot be changed safely: " + before.problem);
+  SettingsText patched = *before.settings;
   for (const auto& setting : profile.settings)
-    platform.WriteIniValue(kSettingsSection, setting.key, setting.value, WorkFilePath(platform));
+    patched.text = WithIniValue(patched.text, kSettingsSection, setting.key, setting.value);
+  if (OpResult failure = platform.WriteBytes(path, EncodeSettingsText(patched))) {
+    failure->summary = std::string(kPatchFailed) + "\n\n" + failure->summary;
+    return failure;
+  }
+  return CheckPatched(platform.ReadBytes(path), *before.settings, profile, path);
 }
 
 }  // namespace kestrane

@@ -36,6 +36,9 @@ inline constexpr ModeProfile DevelopProfile{{{
 }}};
 
 std::string WorkFilePath(PlatformOps& platform);
-void PatchClientSettings(PlatformOps& platform, const ModeProfile& profile);
+// Writes the profile into the work copy and reads it back: a failure, or a copy whose
+// other settings would not survive, is reported instead of being encoded.
+OpResult PatchClientSettings(PlatformOps& platform, const ModeProfile& profile);
+OpResult PatchSettingsFile(PlatformOps& platform, const std::string& path, const ModeProfile& profile);
 
 }  // namespace kestrane

@@ -37,25 +37,28 @@ target_link_options(Kestrane PRIVATE ${kestrane_static_link} -municode -mwindows
   $<$<CONFIG:Release,MinSizeRel>:-s>)
 
 # Stand-ins for the tool and the client, built with the project for the demo and tests.
-add_executable(standin_tool WIN32 tests/standins/standin_tool.cpp tests/standins/standin_common.cpp)
+add_executable(standin_tool tests/standins/standin_tool.cpp tests/standins/standin_common.cpp)
 set_target_properties(standin_tool PROPERTIES OUTPUT_NAME l2encdec)
 add_executable(standin_client WIN32 tests/standins/standin_client.cpp tests/standins/standin_common.cpp)
 set_target_properties(standin_client PROPERTIES OUTPUT_NAME l2)
 add_executable(planted_program WIN32 tests/standins/planted_program.cpp tests/standins/standin_common.cpp)
 foreach(target standin_tool standin_client planted_program)
   target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
-  target_link_options(${target} PRIVATE ${kestrane_static_link} -municode -mwindows)
+  target_link_options(${target} PRIVATE ${kestrane_static_link} -municode)
 endforeach()
+# The tool is a console program, which the command interpreter waits for; the others are not.
+target_link_options(standin_client PRIVATE -mwindows)
+target_link_options(planted_program PRIVATE -mwindows)
 
 # GoogleTest, cross-compiled from Debian's sources.
 set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 
 file(GLOB windows_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/windows/*.cpp)
 add_executable(windows_tests ${windows_test_sources})
-target_link_libraries(windows_tests PRIVATE kestrane_win32 gtest gtest_main)
+target_link_libraries(windows_tests PRIVATE kestrane_win32 gmock gtest gtest_main)
 add_dependencies(windows_tests standin_client)
 target_link_options(windows_tests PRIVATE ${kestrane_static_link})
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <sstream>
 #include <stdexcept>
 
 namespace kestrane {
@@ -24,58 +23,6 @@ std::string Normalize(std::string_view path) {
   return out;
 }
 
-std::string Trim(std::string_view s) {
-  const auto first = s.find_first_not_of(" \t\r");
-  if (first == std::string_view::npos) return {};
-  const auto last = s.find_last_not_of(" \t\r");
-  return std::string(s.substr(first, last - first + 1));
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return std::ranges::equal(a, b, [](char x, char y) { return std::tolower(x) == std::tolower(y); });
-}
-
-// A plain model of the initialization-file writer: replace the key's line in its
-// section, or add the key at the section's end, or add the section at the file's end.
-std::string SetIniValue(const std::string& text, std::string_view section, std::string_view key,
-                        std::string_view value) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  const std::string entry = std::string(key) + "=" + std::string(value);
-  std::optional<size_t> sectionAt, insertAt;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    const std::string t = Trim(lines[i]);
-    if (t.starts_with('[')) {
-      if (sectionAt && !insertAt) insertAt = i;
-      if (!sectionAt && t.ends_with(']') && EqualsNoCase(Trim(t.substr(1, t.size() - 2)), section))
-        sectionAt = i;
-      continue;
-    }
-    if (sectionAt && !insertAt) {
-      const auto eq = t.find('=');
-      if (eq != std::string::npos && EqualsNoCase(Trim(t.substr(0, eq)), key)) {
-        lines[i] = entry;
-        sectionAt.reset();
-        insertAt = std::numeric_limits<size_t>::max();  // replaced in place
-        break;
-      }
-    }
-  }
-  if (!insertAt && sectionAt) insertAt = lines.size();
-  if (!insertAt) {
-    lines.push_back("[" + std::string(section) + "]");
-    lines.push_back(entry);
-  } else if (*insertAt != std::numeric_limits<size_t>::max()) {
-    size_t at = *insertAt;
-    while (at > *sectionAt + 1 && Trim(lines[at - 1]).empty()) --at;
-    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), entry);
-  }
-  std::string out;
-  for (const auto& line : lines) out += line + "\n";
-  return out;
-}
-
 }  // namespace
 
 FakePlatformOps::FakePlatformOps() = default;
@@ -88,47 +35,75 @@ void FakePlatformOps::Record(std::string op, std::vector<std::string> args) {
   calls_.push_back({nowMs_, std::move(op), std::move(args)});
 }
 
-void FakePlatformOps::FailOn(std::string op, std::string subject) {
-  failures_.emplace_back(std::move(op), std::move(subject));
+void FakePlatformOps::FailOn(std::string op, std::string subject, std::uint32_t error) {
+  failures_.push_back({std::move(op), std::move(subject), error});
 }
 
-void FakePlatformOps::FailIfInjected(std::string_view op, std::string_view subject) {
-  const auto it = std::ranges::find_if(failures_, [&](const auto& f) { return f.first == op && f.second == subject; });
-  if (it == failures_.end()) return;
+void FakePlatformOps::TamperWithWrite(std::string path, std::function<void(std::string&)> change) {
+  tampering_[std::move(path)] = std::move(change);
+}
+
+void FakePlatformOps::ScriptRun(std::string commandLine, FakeRunScript script) {
+  scripts_[std::move(commandLine)] = std::move(script);
+}
+
+OpResult FakePlatformOps::InjectedFailure(std::string_view op, std::string_view subject) {
+  const auto it = std::ranges::find_if(failures_, [&](const auto& f) { return f.op == op && f.subject == subject; });
+  if (it == failures_.end()) return std::nullopt;
+  Failure failure{"Kestrane could not " + std::string(op) + ".", {{"File", std::string(subject)}}, it->error,
+                  "Injected failure."};
   failures_.erase(it);
-  const std::string report = std::string(op) + " failed: " + std::string(subject);
-  Record("Failure", {report});
-  ended_ = true;
-  throw ProgramEnded{true, report};
+  return failure;
 }
 
-void FakePlatformOps::StartProgram(std::string_view commandLine, int windowStyle) {
+void FakePlatformOps::Store(std::string_view name, std::string bytes) {
+  files_[Resolve(name)] = {std::move(bytes), ++writeCount_};
+}
+
+StartResult FakePlatformOps::StartProgram(std::string_view commandLine, int windowStyle) {
   Record("Start", {std::string(commandLine), std::to_string(windowStyle)});
-  FailIfInjected("Start", commandLine);
+  if (OpResult failure = InjectedFailure("Start", commandLine)) return {std::move(failure)};
+  runs_.push_back({});
+  const auto index = runs_.size() - 1;
+  const auto script = scripts_.find(std::string(commandLine));
+  if (script == scripts_.end()) {
+    runs_[index].exitCode = 0;
+  } else if (script->second.durationMs >= 0) {
+    At(nowMs_ + script->second.durationMs, [this, index, end = script->second] {
+      if (runs_[index].exitCode) return;  // stopped before it got there
+      if (end.atEnd) end.atEnd();
+      runs_[index].exitCode = end.exitCode;
+    });
+  }
+  return {std::nullopt, static_cast<RunId>(index + 1)};
 }
 
-void FakePlatformOps::CopyOver(std::string_view source, std::string_view destination) {
+std::optional<std::uint32_t> FakePlatformOps::ExitCodeOf(RunId run) {
+  const auto index = static_cast<size_t>(run) - 1;
+  return index < runs_.size() ? runs_[index].exitCode : std::nullopt;
+}
+
+void FakePlatformOps::StopRun(RunId run) {
+  Record("StopRun", {std::to_string(static_cast<int>(run))});
+  const auto index = static_cast<size_t>(run) - 1;
+  if (index < runs_.size() && !runs_[index].exitCode) runs_[index].exitCode = 1;
+}
+
+OpResult FakePlatformOps::CopyOver(std::string_view source, std::string_view destination) {
   Record("Copy", {std::string(source), std::string(destination)});
-  FailIfInjected("Copy", source);
+  if (OpResult failure = InjectedFailure("Copy", source)) return failure;
   const auto it = files_.find(Resolve(source));
-  if (it == files_.end()) {
-    const std::string report = "copy source missing: " + std::string(source);
-    Record("Failure", {report});
-    ended_ = true;
-    throw ProgramEnded{true, report};
-  }
-  files_[Resolve(destination)] = it->second;
+  if (it == files_.end()) return Failure{"Kestrane could not copy a file.", {{"From", std::string(source)}}, 2, "Not found."};
+  Store(destination, it->second.bytes);
+  return std::nullopt;
 }
 
-void FakePlatformOps::RemoveFile(std::string_view name) {
+OpResult FakePlatformOps::RemoveFile(std::string_view name) {
   Record("Delete", {std::string(name)});
-  FailIfInjected("Delete", name);
-  if (files_.erase(Resolve(name)) == 0) {
-    const std::string report = "delete of a missing file: " + std::string(name);
-    Record("Failure", {report});
-    ended_ = true;
-    throw ProgramEnded{true, report};
-  }
+  if (OpResult failure = InjectedFailure("Delete", name)) return failure;
+  if (files_.erase(Resolve(name)) == 0)
+    return Failure{"Kestrane could not delete a file.", {{"File", std::string(name)}}, 2, "Not found."};
+  return std::nullopt;
 }
 
 bool FakePlatformOps::FileExists(std::string_view path) {
@@ -136,22 +111,32 @@ bool FakePlatformOps::FileExists(std::string_view path) {
   return files_.contains(Resolve(path));
 }
 
-bool FakePlatformOps::WriteIniValue(std::string_view section, std::string_view key,
-                                         std::string_view value, std::string_view path) {
-  Record("WriteProfile", {std::string(section), std::string(key), std::string(value), std::string(path)});
-  std::string& text = files_[Resolve(path)];
-  text = SetIniValue(text, section, key, value);
-  return true;
+std::optional<FileStamp> FakePlatformOps::StampOf(std::string_view path) {
+  const auto it = files_.find(Resolve(path));
+  if (it == files_.end()) return std::nullopt;
+  return FileStamp{it->second.bytes.size(), it->second.writeTime};
+}
+
+std::optional<std::string> FakePlatformOps::ReadBytes(std::string_view path) { return FileBytes(path); }
+
+OpResult FakePlatformOps::WriteBytes(std::string_view path, std::string_view bytes) {
+  Record("Write", {std::string(path)});
+  if (OpResult failure = InjectedFailure("Write", path)) return failure;
+  std::string landed(bytes);
+  if (const auto tamper = tampering_.extract(std::string(path))) tamper.mapped()(landed);
+  Store(path, std::move(landed));
+  return std::nullopt;
 }
 
 void FakePlatformOps::DiscardInterruptedCopy(std::string_view destination) {
   Record("DiscardInterruptedCopy", {std::string(destination)});
 }
 
-void FakePlatformOps::SetWorkingFolder(std::string_view folder) {
+OpResult FakePlatformOps::SetWorkingFolder(std::string_view folder) {
   Record("SetWorkingFolder", {std::string(folder)});
   workingFolder_ = Normalize(folder);
   if (workingFolder_.size() > 3 && workingFolder_.ends_with('\\')) workingFolder_.pop_back();
+  return std::nullopt;
 }
 
 void FakePlatformOps::At(std::int64_t atMs, std::function<void()> event) {
@@ -188,10 +173,16 @@ void FakePlatformOps::DoEvents() {
   if (tickHandler_) tickHandler_();
 }
 
-void FakePlatformOps::EndProgram() {
-  Record("End", {});
+BoxChoice FakePlatformOps::ShowErrorBox(std::string_view text, bool offerRetry) {
+  Record("ErrorBox", {std::string(text), offerRetry ? "retry" : "ok"});
+  lastErrorText_ = text;
+  return BoxChoice::Close;
+}
+
+void FakePlatformOps::EndProgram(int exitCode) {
+  Record("End", {std::to_string(exitCode)});
   ended_ = true;
-  throw ProgramEnded{};
+  throw ProgramEnded{exitCode != 0, lastErrorText_};
 }
 
 std::string FakePlatformOps::AppFolder() {
@@ -228,18 +219,12 @@ void FakePlatformOps::SetTimerEnabled(bool enabled) {
 
 bool FakePlatformOps::TimerEnabled() const { return timerEnabled_; }
 
-void FakePlatformOps::PutFile(std::string_view name, std::string bytes) { files_[Resolve(name)] = std::move(bytes); }
+void FakePlatformOps::PutFile(std::string_view name, std::string bytes) { Store(name, std::move(bytes)); }
 
 std::optional<std::string> FakePlatformOps::FileBytes(std::string_view name) const {
   const auto it = files_.find(Resolve(name));
   if (it == files_.end()) return std::nullopt;
-  return it->second;
-}
-
-std::vector<std::string> FakePlatformOps::FileNames() const {
-  std::vector<std::string> names;
-  for (const auto& [name, bytes] : files_) names.push_back(name);
-  return names;
+  return it->second.bytes;
 }
 
 std::vector<PlatformCall> FakePlatformOps::CallsOf(std::initializer_list<std::string_view> ops) const {

@@ -11,10 +11,10 @@
 
 namespace kestrane {
 
-// Thrown by the fake where the real program would end: an end or a failing operation.
+// Thrown by the fake where the real program would end.
 struct ProgramEnded {
   bool failed = false;
-  std::string report;
+  std::string report;  // the last error box's text
 };
 
 struct PlatformCall {
@@ -23,23 +23,36 @@ struct PlatformCall {
   std::vector<std::string> args;
 };
 
+// How a started program behaves: it runs for durationMs, then does what atEnd does to
+// the files and ends with exitCode. A run that never ends has durationMs < 0.
+struct FakeRunScript {
+  std::int64_t durationMs = 0;
+  std::uint32_t exitCode = 0;
+  std::function<void()> atEnd;
+};
+
 // In-memory stand-in for Windows: files keyed by full path, every call recorded in
-// order, a simulated clock that moves only when events are processed, and failures
-// that can be injected per operation and file.
+// order, a simulated clock that moves only when events are processed, programs whose
+// runs take simulated time, and failures that can be injected per operation and file.
 class FakePlatformOps final : public PlatformOps {
  public:
   FakePlatformOps();
 
-  void StartProgram(std::string_view commandLine, int windowStyle) override;
-  void CopyOver(std::string_view source, std::string_view destination) override;
-  void RemoveFile(std::string_view name) override;
+  StartResult StartProgram(std::string_view commandLine, int windowStyle) override;
+  std::optional<std::uint32_t> ExitCodeOf(RunId run) override;
+  void StopRun(RunId run) override;
+  OpResult CopyOver(std::string_view source, std::string_view destination) override;
+  OpResult RemoveFile(std::string_view name) override;
   bool FileExists(std::string_view path) override;
-  bool WriteIniValue(std::string_view section, std::string_view key, std::string_view value,
-                          std::string_view path) override;
+  std::optional<FileStamp> StampOf(std::string_view path) override;
+  std::optional<std::string> ReadBytes(std::string_view path) override;
+  OpResult WriteBytes(std::string_view path, std::string_view bytes) override;
   void DiscardInterruptedCopy(std::string_view destination) override;
-  void SetWorkingFolder(std::string_view folder) override;
+  OpResult SetWorkingFolder(std::string_view folder) override;
   void DoEvents() override;
-  [[noreturn]] void EndProgram() override;
+  std::int64_t NowMs() override { return nowMs_; }
+  BoxChoice ShowErrorBox(std::string_view text, bool offerRetry) override;
+  [[noreturn]] void EndProgram(int exitCode = 0) override;
   std::string AppFolder() override;
   bool PreviousInstance() override;
   void SetButtonEnabled(ButtonId button, bool enabled) override;
@@ -52,18 +65,20 @@ class FakePlatformOps final : public PlatformOps {
   // Set-up and inspection for tests. Relative names resolve against the working folder.
   void PutFile(std::string_view name, std::string bytes);
   std::optional<std::string> FileBytes(std::string_view name) const;
-  std::vector<std::string> FileNames() const;
   void SetAppFolder(std::string folder) { appFolder_ = std::move(folder); }
   void SetPreviousInstanceFlag(bool running) { previousInstance_ = running; }
   const std::string& WorkingFolder() const { return workingFolder_; }
-  // The next StartProgram, CopyOver or RemoveFile of op ("Start", "Copy", "Delete")
-  // whose first argument equals subject fails.
-  void FailOn(std::string op, std::string subject);
+  // The next StartProgram, CopyOver, RemoveFile or WriteBytes of op ("Start", "Copy",
+  // "Delete", "Write") whose first argument equals subject fails with error.
+  void FailOn(std::string op, std::string subject, std::uint32_t error = 5);
+  // The next write to path lands changed, as when something else touches the file.
+  void TamperWithWrite(std::string path, std::function<void(std::string&)> change);
+  // Programs started with this command line run as the script says; others end at once.
+  void ScriptRun(std::string commandLine, FakeRunScript script);
   void SetTickHandler(std::function<void()> handler) { tickHandler_ = std::move(handler); }
   // Runs event as a window event once the simulated clock reaches atMs.
   void At(std::int64_t atMs, std::function<void()> event);
 
-  std::int64_t NowMs() const { return nowMs_; }
   const std::vector<PlatformCall>& Calls() const { return calls_; }
   // The calls of the given operations only, in order.
   std::vector<PlatformCall> CallsOf(std::initializer_list<std::string_view> ops) const;
@@ -71,24 +86,42 @@ class FakePlatformOps final : public PlatformOps {
   bool Ended() const { return ended_; }
 
  private:
+  struct File {
+    std::string bytes;
+    std::int64_t writeTime = 0;
+  };
+  struct Run {
+    std::optional<std::uint32_t> exitCode;
+  };
+
   std::string Resolve(std::string_view name) const;
   void Record(std::string op, std::vector<std::string> args);
-  void FailIfInjected(std::string_view op, std::string_view subject);
+  OpResult InjectedFailure(std::string_view op, std::string_view subject);
+  void Store(std::string_view name, std::string bytes);
   void RestartTimerIfArmed();
 
-  std::map<std::string, std::string> files_;
+  std::map<std::string, File> files_;
   std::vector<PlatformCall> calls_;
-  std::vector<std::pair<std::string, std::string>> failures_;
+  struct Injected {
+    std::string op, subject;
+    std::uint32_t error;
+  };
+  std::vector<Injected> failures_;
+  std::map<std::string, FakeRunScript> scripts_;
+  std::map<std::string, std::function<void(std::string&)>> tampering_;
+  std::vector<Run> runs_;
   std::multimap<std::int64_t, std::function<void()>> scheduled_;
   std::function<void()> tickHandler_;
   std::string appFolder_ = "C:\\Games\\Client";
   std::string workingFolder_ = "C:\\Games\\Client";
+  std::string lastErrorText_;
   bool previousInstance_ = false;
   bool buttons_[3] = {true, true, true};
   std::int32_t timerInterval_ = 0;
   bool timerEnabled_ = false;
   std::int64_t timerStartMs_ = 0;
   std::int64_t nowMs_ = 0;
+  std::int64_t writeCount_ = 0;
   int doEventsCount_ = 0;
   int idlePasses_ = 0;
   bool ended_ = false;

@@ -1,18 +1,47 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace kestrane {
 
 // The three push buttons of the main window, in tab order.
 enum class ButtonId { Command1 = 0, Command2 = 1, Command3 = 2 };
 
+// What went wrong, in words for the player: a summary, labelled details (files, command
+// line, exit code, folder), and the system's error number and text where there is one.
+struct Failure {
+  std::string summary;
+  std::vector<std::pair<std::string, std::string>> details;
+  std::uint32_t error = 0;
+  std::string errorText;
+  std::string advice;  // what the player can do, or what was done for them
+};
+// Empty on success. Operations report their failures; the caller decides what follows.
+using OpResult = std::optional<Failure>;
+
+// A program started by StartProgram, for asking whether it has ended.
+enum class RunId : int { None = 0 };
+struct StartResult {
+  OpResult failure;
+  RunId run = RunId::None;
+};
+
+// A file's size and last write time, to tell whether something rewrote it.
+struct FileStamp {
+  std::uint64_t size = 0;
+  std::int64_t writeTime = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
+enum class BoxChoice { Close, Retry };
+
 // Every service of Windows and of the runtime that the launcher's logic rests on.
 // Texts are UTF-8; the Win32 implementation converts them to UTF-16 at the call.
-// Start, copy and delete either succeed or end the program with an error report:
-// they never return after a failure.
 class PlatformOps {
  public:
   PlatformOps() = default;
@@ -21,23 +50,33 @@ class PlatformOps {
   virtual ~PlatformOps() = default;
 
   // Starts the program that the command line names and returns at once.
-  virtual void StartProgram(std::string_view commandLine, int windowStyle) = 0;
+  virtual StartResult StartProgram(std::string_view commandLine, int windowStyle) = 0;
+  // The exit code once the run (with whatever it started) has ended; empty while it runs.
+  virtual std::optional<std::uint32_t> ExitCodeOf(RunId run) = 0;
+  // Ends a run that is still going, with whatever it started.
+  virtual void StopRun(RunId run) = 0;
+
   // Copies source's bytes over destination, replacing it.
-  virtual void CopyOver(std::string_view source, std::string_view destination) = 0;
-  virtual void RemoveFile(std::string_view name) = 0;
+  virtual OpResult CopyOver(std::string_view source, std::string_view destination) = 0;
+  virtual OpResult RemoveFile(std::string_view name) = 0;
   virtual bool FileExists(std::string_view path) = 0;
-  // Sets key=value in a section of an initialization file; false when it failed.
-  virtual bool WriteIniValue(std::string_view section, std::string_view key,
-                                  std::string_view value, std::string_view path) = 0;
+  virtual std::optional<FileStamp> StampOf(std::string_view path) = 0;
+  virtual std::optional<std::string> ReadBytes(std::string_view path) = 0;
+  // Replaces the file's bytes in one step: it holds its old bytes or its new ones.
+  virtual OpResult WriteBytes(std::string_view path, std::string_view bytes) = 0;
   // Removes what an interrupted copy onto destination may have left beside it.
   virtual void DiscardInterruptedCopy(std::string_view destination) = 0;
   // Makes folder the working folder that relative names are resolved against.
-  virtual void SetWorkingFolder(std::string_view folder) = 0;
+  virtual OpResult SetWorkingFolder(std::string_view folder) = 0;
 
   // Handles the window events that are waiting (waiting for the next one if none is).
   virtual void DoEvents() = 0;
+  // A steady clock in milliseconds.
+  virtual std::int64_t NowMs() = 0;
+  // Shows the error box captioned "Kestrane"; with offerRetry it asks Retry or Cancel.
+  virtual BoxChoice ShowErrorBox(std::string_view text, bool offerRetry) = 0;
   // Ends the program at once; nothing after the call runs.
-  [[noreturn]] virtual void EndProgram() = 0;
+  [[noreturn]] virtual void EndProgram(int exitCode = 0) = 0;
 
   // The folder holding the running executable: no trailing separator except at a drive root.
   virtual std::string AppFolder() = 0;

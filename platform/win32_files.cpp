@@ -113,23 +113,94 @@ OsResult DeleteFileNamed(const std::wstring& path) {
   return OsFailure{L"delete a file", {{L"File", FullPath(path)}}, GetLastError()};
 }
 
+OsResult WriteBytesOver(const std::wstring& destination, std::string_view bytes) {
+  const std::wstring temporary = TemporaryFor(destination);
+  const auto failed = [&](DWORD error) { return OsFailure{L"write a file", {{L"File", FullPath(destination)}}, error}; };
+  DWORD error = 0;
+  {
+    UniqueHandle to(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
+    if (!to.Valid()) return failed(GetLastError());
+    DWORD put = 0;
+    if (!WriteFile(to.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr))
+      error = GetLastError();
+    else if (put != bytes.size())
+      error = ERROR_WRITE_FAULT;
+    if (!error && !FlushFileBuffers(to.Get())) error = GetLastError();
+  }
+  if (error) {
+    DeleteFileW(temporary.c_str());
+    return failed(error);
+  }
+  if (auto failure = CommitTemporaryCopy(destination)) return failed(failure->error);
+  return std::nullopt;
+}
+
+std::optional<std::string> ReadWholeFile(const std::wstring& path) {
+  UniqueHandle file = OpenForReading(path);
+  if (!file.Valid()) return std::nullopt;
+  std::string bytes;
+  std::array<char, 64 * 1024> buffer{};
+  DWORD got = 0;
+  for (;;) {
+    if (!ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return std::nullopt;
+    if (got == 0) return bytes;
+    bytes.append(buffer.data(), got);
+  }
+}
+
+std::optional<std::pair<std::uint64_t, std::int64_t>> SizeAndWriteTime(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  const auto join = [](DWORD high, DWORD low) { return static_cast<std::uint64_t>(high) << 32 | low; };
+  return std::pair{join(data.nFileSizeHigh, data.nFileSizeLow),
+                   static_cast<std::int64_t>(join(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime))};
+}
+
 OsResult StartProcess(const std::wstring& applicationPath, const std::wstring& commandLine,
-                      const std::wstring& workingFolder, WORD showWindow) {
+                      const std::wstring& workingFolder, WORD showWindow, StartedProcess* started) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = showWindow;
   PROCESS_INFORMATION process{};
   std::wstring writable = commandLine;  // CreateProcessW may write into its command line
-  if (!CreateProcessW(applicationPath.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      workingFolder.c_str(), &startup, &process)) {
+  // A run to be watched starts suspended, so that it is in its job before it can start anything.
+  if (!CreateProcessW(applicationPath.c_str(), writable.data(), nullptr, nullptr, FALSE,
+                      started ? CREATE_SUSPENDED : 0, nullptr, workingFolder.c_str(), &startup, &process)) {
     return OsFailure{L"start a program", {{L"Program", applicationPath}, {L"Command line", commandLine}},
                      GetLastError()};
   }
-  // Nothing waits on the new process.
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  UniqueHandle thread(process.hThread);
+  UniqueHandle processHandle(process.hProcess);
+  if (started) {
+    // Without a job (a parent's job that forbids it, on Windows 7) only the process itself is watched.
+    UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
+    if (job.Valid() && !AssignProcessToJobObject(job.Get(), processHandle.Get())) job.Reset();
+    ResumeThread(thread.Get());
+    started->process = std::move(processHandle);
+    started->job = std::move(job);
+  }
   return std::nullopt;
+}
+
+std::optional<DWORD> ExitCodeIfEnded(const StartedProcess& started) {
+  if (WaitForSingleObject(started.process.Get(), 0) != WAIT_OBJECT_0) return std::nullopt;
+  JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+  if (started.job.Valid() &&
+      QueryInformationJobObject(started.job.Get(), JobObjectBasicAccountingInformation, &accounting,
+                                sizeof(accounting), nullptr) &&
+      accounting.ActiveProcesses > 0)
+    return std::nullopt;  // the interpreter has ended, but what it started still runs
+  DWORD code = 0;
+  if (!GetExitCodeProcess(started.process.Get(), &code)) return std::nullopt;
+  return code;
+}
+
+void EndStartedProcess(const StartedProcess& started) {
+  if (started.job.Valid()) TerminateJobObject(started.job.Get(), 1);
+  TerminateProcess(started.process.Get(), 1);
+  WaitForSingleObject(started.process.Get(), 5000);
 }
 
 std::wstring ModulePath() {
@@ -149,27 +220,6 @@ std::wstring SystemFolder() {
   const UINT length = GetSystemDirectoryW(folder.data(), static_cast<UINT>(folder.size()));
   folder.resize(length < folder.size() ? length : 0);
   return folder;
-}
-
-namespace {
-
-// Plain digits; std::to_wstring would pull the C library's whole formatter into the program.
-std::wstring DecimalText(DWORD number) {
-  std::wstring digits;
-  do {
-    digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + number % 10));
-    number /= 10;
-  } while (number);
-  return digits;
-}
-
-}  // namespace
-
-std::wstring DescribeFailure(const OsFailure& failure) {
-  std::wstring text = L"Kestrane could not " + failure.operation + L".\n\n";
-  for (const auto& [label, value] : failure.details) text += label + L": " + value + L"\n";
-  text += L"\nWindows error " + DecimalText(failure.error) + L": " + WindowsErrorText(failure.error);
-  return text;
 }
 
 }  // namespace kestrane

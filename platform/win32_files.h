@@ -2,9 +2,13 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "platform/win32_util.h"
 
 namespace kestrane {
 
@@ -27,15 +31,26 @@ OsResult CopyFileOver(const std::wstring& source, const std::wstring& destinatio
 void DiscardTemporaryCopy(const std::wstring& destination);
 
 OsResult DeleteFileNamed(const std::wstring& path);
+// Replaces the file's bytes in the same two steps as a copy.
+OsResult WriteBytesOver(const std::wstring& destination, std::string_view bytes);
+std::optional<std::string> ReadWholeFile(const std::wstring& path);
+std::optional<std::pair<std::uint64_t, std::int64_t>> SizeAndWriteTime(const std::wstring& path);
 
-// Starts applicationPath with commandLine as its command line and returns at once.
+// A started program kept for watching: its process and the job that holds what it starts.
+struct StartedProcess {
+  UniqueHandle process;
+  UniqueHandle job;
+};
+
+// Starts applicationPath with commandLine as its command line and returns at once; with
+// started, keeps what is needed to watch and end the run.
 OsResult StartProcess(const std::wstring& applicationPath, const std::wstring& commandLine,
-                      const std::wstring& workingFolder, WORD showWindow);
+                      const std::wstring& workingFolder, WORD showWindow, StartedProcess* started = nullptr);
+// The exit code once the process and everything in its job have ended.
+std::optional<DWORD> ExitCodeIfEnded(const StartedProcess& started);
+void EndStartedProcess(const StartedProcess& started);
 
 std::wstring ModulePath();
 std::wstring SystemFolder();
-
-// The text of the error report for a failure.
-std::wstring DescribeFailure(const OsFailure& failure);
 
 }  // namespace kestrane

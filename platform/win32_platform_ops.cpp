@@ -9,43 +9,81 @@ void Win32PlatformOps::AttachWindow(HWND form, const std::array<HWND, 3>& button
   buttons_ = buttons;
 }
 
-// A failing start, copy or delete stops the action where it stands: the user learns what
-// failed and why, and nothing after it runs.
-void Win32PlatformOps::EndOnFailure(const OsResult& result) {
-  if (!result) return;
-  const HWND owner = (form_ && IsWindowVisible(form_)) ? form_ : nullptr;
-  MessageBoxW(owner, DescribeFailure(*result).c_str(), L"Kestrane", MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
-  ExitProcess(1);
+Failure ToFailure(const OsFailure& failure) {
+  Failure out{"Kestrane could not " + Narrow(failure.operation) + ".", {}, failure.error,
+              Narrow(WindowsErrorText(failure.error))};
+  for (const auto& [label, value] : failure.details) out.details.emplace_back(Narrow(label), Narrow(value));
+  return out;
 }
 
-void Win32PlatformOps::StartProgram(std::string_view commandLine, int windowStyle) {
+namespace {
+
+OpResult Converted(const OsResult& result) {
+  if (!result) return std::nullopt;
+  return ToFailure(*result);
+}
+
+}  // namespace
+
+StartResult Win32PlatformOps::StartProgram(std::string_view commandLine, int windowStyle) {
   const std::string folder = AppFolder();
   const std::string program = ProgramPathFor(commandLine, folder, Narrow(SystemFolder()));
-  EndOnFailure(StartProcess(Widen(program), Widen(commandLine), Widen(folder), static_cast<WORD>(windowStyle)));
+  StartedProcess started;
+  if (OpResult failure = Converted(StartProcess(Widen(program), Widen(commandLine), Widen(folder),
+                                                static_cast<WORD>(windowStyle), &started)))
+    return {std::move(failure)};
+  runs_.push_back(std::move(started));
+  return {std::nullopt, static_cast<RunId>(runs_.size())};
 }
 
-void Win32PlatformOps::CopyOver(std::string_view source, std::string_view destination) {
-  EndOnFailure(CopyFileOver(Widen(source), Widen(destination)));
+std::optional<std::uint32_t> Win32PlatformOps::ExitCodeOf(RunId run) {
+  const auto index = static_cast<size_t>(run) - 1;
+  if (index >= runs_.size()) return std::nullopt;
+  return ExitCodeIfEnded(runs_[index]);
 }
 
-void Win32PlatformOps::RemoveFile(std::string_view name) { EndOnFailure(DeleteFileNamed(Widen(name))); }
+void Win32PlatformOps::StopRun(RunId run) {
+  const auto index = static_cast<size_t>(run) - 1;
+  if (index < runs_.size()) EndStartedProcess(runs_[index]);
+}
+
+OpResult Win32PlatformOps::CopyOver(std::string_view source, std::string_view destination) {
+  return Converted(CopyFileOver(Widen(source), Widen(destination)));
+}
+
+OpResult Win32PlatformOps::RemoveFile(std::string_view name) { return Converted(DeleteFileNamed(Widen(name))); }
 
 bool Win32PlatformOps::FileExists(std::string_view path) { return PathExists(Widen(path)); }
 
-bool Win32PlatformOps::WriteIniValue(std::string_view section, std::string_view key, std::string_view value,
-                                          std::string_view path) {
-  return WritePrivateProfileStringW(Widen(section).c_str(), Widen(key).c_str(), Widen(value).c_str(),
-                                    Widen(path).c_str()) != FALSE;
+std::optional<FileStamp> Win32PlatformOps::StampOf(std::string_view path) {
+  const auto found = SizeAndWriteTime(Widen(path));
+  if (!found) return std::nullopt;
+  return FileStamp{found->first, found->second};
+}
+
+std::optional<std::string> Win32PlatformOps::ReadBytes(std::string_view path) { return ReadWholeFile(Widen(path)); }
+
+OpResult Win32PlatformOps::WriteBytes(std::string_view path, std::string_view bytes) {
+  return Converted(WriteBytesOver(Widen(path), bytes));
 }
 
 void Win32PlatformOps::DiscardInterruptedCopy(std::string_view destination) {
   DiscardTemporaryCopy(Widen(destination));
 }
 
-void Win32PlatformOps::SetWorkingFolder(std::string_view folder) {
+OpResult Win32PlatformOps::SetWorkingFolder(std::string_view folder) {
   const std::wstring wide = Widen(folder);
-  if (!SetCurrentDirectoryW(wide.c_str()))
-    EndOnFailure(OsFailure{L"use its own folder", {{L"Folder", wide}}, GetLastError()});
+  if (SetCurrentDirectoryW(wide.c_str())) return std::nullopt;
+  return ToFailure(OsFailure{L"use its own folder", {{L"Folder", wide}}, GetLastError()});
+}
+
+std::int64_t Win32PlatformOps::NowMs() { return static_cast<std::int64_t>(GetTickCount64()); }
+
+BoxChoice Win32PlatformOps::ShowErrorBox(std::string_view text, bool offerRetry) {
+  const HWND owner = (form_ && IsWindowVisible(form_)) ? form_ : nullptr;
+  const UINT style = offerRetry ? MB_RETRYCANCEL | MB_ICONWARNING : MB_OK | MB_ICONERROR;
+  const int answer = MessageBoxW(owner, Widen(text).c_str(), L"Kestrane", style | MB_SETFOREGROUND);
+  return answer == IDRETRY ? BoxChoice::Retry : BoxChoice::Close;
 }
 
 void Win32PlatformOps::PumpPendingMessages() {
@@ -68,7 +106,7 @@ void Win32PlatformOps::DoEvents() {
   PumpPendingMessages();
 }
 
-void Win32PlatformOps::EndProgram() { ExitProcess(0); }
+void Win32PlatformOps::EndProgram(int exitCode) { ExitProcess(static_cast<UINT>(exitCode)); }
 
 std::string Win32PlatformOps::AppFolder() { return FolderOfModulePath(Narrow(ModulePath())); }
 

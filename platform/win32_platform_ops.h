@@ -4,6 +4,7 @@
 
 #include <array>
 #include <chrono>
+#include <vector>
 
 #include "platform/platform_ops.h"
 #include "platform/win32_files.h"
@@ -13,6 +14,9 @@ namespace kestrane {
 
 // The platform operations on Windows. The window objects are the HWNDs that the main
 // window attaches; the timer runs on the window's own WM_TIMER.
+// A failure of the Windows layer in the words of the program's report.
+Failure ToFailure(const OsFailure& failure);
+
 class Win32PlatformOps final : public PlatformOps {
  public:
   static constexpr UINT_PTR kTimerId = 1;
@@ -21,16 +25,21 @@ class Win32PlatformOps final : public PlatformOps {
   // For the window's WM_TIMER: true when the tick is due and goes to the tick handler.
   bool TakeDueTick();
 
-  void StartProgram(std::string_view commandLine, int windowStyle) override;
-  void CopyOver(std::string_view source, std::string_view destination) override;
-  void RemoveFile(std::string_view name) override;
+  StartResult StartProgram(std::string_view commandLine, int windowStyle) override;
+  std::optional<std::uint32_t> ExitCodeOf(RunId run) override;
+  void StopRun(RunId run) override;
+  OpResult CopyOver(std::string_view source, std::string_view destination) override;
+  OpResult RemoveFile(std::string_view name) override;
   bool FileExists(std::string_view path) override;
-  bool WriteIniValue(std::string_view section, std::string_view key, std::string_view value,
-                          std::string_view path) override;
+  std::optional<FileStamp> StampOf(std::string_view path) override;
+  std::optional<std::string> ReadBytes(std::string_view path) override;
+  OpResult WriteBytes(std::string_view path, std::string_view bytes) override;
   void DiscardInterruptedCopy(std::string_view destination) override;
-  void SetWorkingFolder(std::string_view folder) override;
+  OpResult SetWorkingFolder(std::string_view folder) override;
   void DoEvents() override;
-  [[noreturn]] void EndProgram() override;
+  std::int64_t NowMs() override;
+  BoxChoice ShowErrorBox(std::string_view text, bool offerRetry) override;
+  [[noreturn]] void EndProgram(int exitCode = 0) override;
   std::string AppFolder() override;
   bool PreviousInstance() override;
   void SetButtonEnabled(ButtonId button, bool enabled) override;
@@ -41,12 +50,12 @@ class Win32PlatformOps final : public PlatformOps {
   bool TimerEnabled() const override;
 
  private:
-  void EndOnFailure(const OsResult& result);
   void RearmTimer();
   void PumpPendingMessages();
 
   HWND form_ = nullptr;
   std::array<HWND, 3> buttons_{};
+  std::vector<StartedProcess> runs_;  // RunId n is runs_[n - 1]
   UniqueHandle instanceMutex_;
   bool previousInstance_ = false;
   std::int32_t timerInterval_ = 0;

@@ -1,4 +1,5 @@
-// Stand-in for the game client: decodes "l2.ini" beside it when it starts, logs section
+// Stand-in for the game client: decodes "l2.ini" beside it when it starts (its text in
+// UTF-16LE, UTF-8 with a byte-order mark, or plain), logs section
 // "URL" and every other line it found, and keeps what it read in "client-seen.ini".
 // A control file "l2.hold" makes it hold "l2.ini" open without sharing for that many seconds.
 #include <windows.h>
@@ -30,7 +31,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   } else if (const auto bytes = standin::ReadWholeFile(settings)) {
     encoded = *bytes;
   }
-  const auto plain = standin::Decode(encoded);
+  auto plain = standin::Decode(encoded);
+  if (plain) plain = standin::AsPlainText(*plain);
   if (!plain) {
     standin::Log("l2", "l2.ini is not an encoded settings file");
   } else {

@@ -32,6 +32,27 @@ std::string Utf8(const std::wstring& wide) {
   return out;
 }
 
+std::string ToUtf16Le(const std::string& utf8) {
+  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
+  std::string bytes = "\xFF\xFE";
+  for (wchar_t c : wide) {
+    bytes += static_cast<char>(c & 0xFF);
+    bytes += static_cast<char>(c >> 8 & 0xFF);
+  }
+  return bytes;
+}
+
+std::string AsPlainText(const std::string& bytes) {
+  if (bytes.starts_with("\xEF\xBB\xBF")) return bytes.substr(3);
+  if (!bytes.starts_with("\xFF\xFE")) return bytes;
+  std::wstring wide;
+  for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+    wide += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+  return Utf8(wide);
+}
+
 std::wstring ExeFolder() {
   wchar_t path[4096];
   const DWORD length = GetModuleFileNameW(nullptr, path, 4096);

@@ -15,6 +15,11 @@ void Log(const char* program, const std::string& text);
 // Seconds read from a control file beside the executable; 0 when it is absent.
 int ControlSeconds(const wchar_t* name);
 std::string Utf8(const std::wstring& wide);
+// UTF-8 text as UTF-16LE bytes with their byte-order mark.
+std::string ToUtf16Le(const std::string& utf8);
+// A decoded settings text in any of its forms (UTF-16LE or UTF-8 with their marks, or
+// plain) as plain UTF-8.
+std::string AsPlainText(const std::string& bytes);
 
 // Our own reversible encoding: a header that names the variant, then the bytes mixed with
 // a key stream, so that an encoded file does not read as an initialization file.

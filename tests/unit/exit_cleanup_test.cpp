@@ -22,7 +22,7 @@ TEST_F(ExitCleanupTest, RemovesWorkFileRestoresThenRemovesBackupFiveSecondsLater
   for (const auto& call : fake.CallsOf({"SetButtonEnabled", "Delete", "Copy", "End"}))
     timed.push_back(std::to_string(call.atMs) + " " + call.op + (call.args.empty() ? "" : " " + call.args[0]));
   EXPECT_THAT(timed, ElementsAre("0 SetButtonEnabled 1", "0 SetButtonEnabled 2", "0 SetButtonEnabled 3",
-                                 "0 Delete temp.dat", "0 Copy l2.bak", "5000 Delete l2.bak", "5000 End"));
+                                 "0 Delete temp.dat", "0 Copy l2.bak", "5000 Delete l2.bak", "5000 End 0"));
   EXPECT_EQ(fake.FileBytes("l2.ini"), "STORED");
   EXPECT_FALSE(fake.FileBytes("l2.bak").has_value());
   EXPECT_FALSE(fake.FileBytes("temp.dat").has_value());

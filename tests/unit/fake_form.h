@@ -39,6 +39,15 @@ class FakeFormTest : public ::testing::Test {
     fake.PutFile("l2.ini", settings);
   }
 
+  // The settings tool as the fake runs it, each run taking its time: the decode writes
+  // plain to "temp.dat", the encode writes "ENCODED:" and "temp.dat" over "l2.ini".
+  void ModelTool(const std::string& plain, std::int64_t decodeMs = 1000, std::int64_t encodeMs = 1000) {
+    fake.ScriptRun("cmd /x /c l2encdec.exe -d l2.ini temp.dat",
+                   {decodeMs, 0, [this, plain] { fake.PutFile("temp.dat", plain); }});
+    fake.ScriptRun("cmd /x /c l2encdec.exe -e413 temp.dat l2.ini",
+                   {encodeMs, 0, [this] { fake.PutFile("l2.ini", "ENCODED:" + fake.FileBytes("temp.dat").value_or("")); }});
+  }
+
   // "op arg1 arg2 ..." for each call of the given operations.
   std::vector<std::string> Trace(std::initializer_list<std::string_view> ops) const {
     std::vector<std::string> out;

@@ -6,84 +6,190 @@
 namespace kestrane::testing {
 namespace {
 
+using ::testing::AllOf;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+constexpr char kDecode[] = "cmd /x /c l2encdec.exe -d l2.ini temp.dat";
+constexpr char kEncode[] = "cmd /x /c l2encdec.exe -e413 temp.dat l2.ini";
+constexpr char kPlain[] = "[URL]\r\nServerPort=2106\r\nIsL2NetLogin=False\r\n[Video]\r\nWidth=1280\r\n";
+constexpr char kGamePatched[] =
+    "[URL]\r\nServerPort=2106\r\nIsL2NetLogin=True\r\nIsL2Console=True\r\nIsUseCommand=True\r\nL2ThreadFilter=1\r\n"
+    "[Video]\r\nWidth=1280\r\n";
 
 class ModeLaunchTest : public FakeFormTest {
  protected:
   ModeLaunchTest() {
     PutClientFolder("STORED");
     fake.PutFile("l2.bak", "STORED");
+    ModelTool(kPlain);
+  }
+
+  // When each program was started and when the restore and the end came.
+  std::vector<std::string> Timeline() const {
+    std::vector<std::string> out;
+    for (const auto& call : fake.CallsOf({"Start", "Write", "Copy", "End"}))
+      out.push_back(std::to_string(call.atMs) + " " + call.op + " " + call.args[0]);
+    return out;
+  }
+  bool ClientStarted() const {
+    for (const auto& call : fake.CallsOf({"Start"}))
+      if (call.args[0] == "l2.exe") return true;
+    return false;
   }
 };
 
-TEST_F(ModeLaunchTest, GameModeRunsDecodePatchEncodeClientRestoreEndInOrder) {
+TEST_F(ModeLaunchTest, GameModeKeepsItsTimelineReachesTheClientAndEndsWithTheStoredSettings) {
   const auto ended = RunToEnd(GameModeClick);
-  EXPECT_FALSE(ended.failed);
-  EXPECT_THAT(Trace({"SetButtonEnabled", "Start", "WriteProfile", "Copy", "End"}),
-              ElementsAre("SetButtonEnabled 1 false", "SetButtonEnabled 2 false", "SetButtonEnabled 3 false",
-                          "Start cmd /x /c l2encdec.exe -d l2.ini temp.dat 2",
-                          "WriteProfile URL IsL2NetLogin True C:\\Games\\Client/temp.dat",
-                          "WriteProfile URL IsL2Console True C:\\Games\\Client/temp.dat",
-                          "WriteProfile URL IsUseCommand True C:\\Games\\Client/temp.dat",
-                          "WriteProfile URL L2ThreadFilter 1 C:\\Games\\Client/temp.dat",
-                          "Start cmd /x /c l2encdec.exe -e413 temp.dat l2.ini 2", "Start l2.exe 2",
-                          "Copy l2.bak l2.ini", "End"));
+  EXPECT_FALSE(ended.failed) << ended.report;
+  EXPECT_THAT(Timeline(), ElementsAre(std::string("0 Start ") + kDecode, "5000 Write C:\\Games\\Client/temp.dat",
+                                      std::string("8000 Start ") + kEncode, "11000 Start l2.exe",
+                                      "16000 Copy l2.bak", "16000 End 0"));
+  EXPECT_EQ(fake.FileBytes("temp.dat"), kGamePatched);
+  EXPECT_EQ(fake.FileBytes("l2.ini"), "STORED");
+  EXPECT_EQ(fake.FileBytes("l2.bak"), "STORED");
+  EXPECT_TRUE(fake.CallsOf({"ErrorBox", "StopRun"}).empty());
 }
 
 TEST_F(ModeLaunchTest, DevelopModeWritesTheDevelopValues) {
   RunToEnd(DevelopModeClick);
-  EXPECT_THAT(Trace({"WriteProfile"}),
-              ElementsAre("WriteProfile URL IsL2NetLogin False C:\\Games\\Client/temp.dat",
-                          "WriteProfile URL IsL2Console False C:\\Games\\Client/temp.dat",
-                          "WriteProfile URL IsUseCommand False C:\\Games\\Client/temp.dat",
-                          "WriteProfile URL L2ThreadFilter 0 C:\\Games\\Client/temp.dat"));
-}
-
-TEST_F(ModeLaunchTest, StepsHappenAtTheirSecondsAfterTheClick) {
-  RunToEnd(GameModeClick);
-  std::vector<std::pair<std::string, std::int64_t>> times;
-  for (const auto& call : fake.CallsOf({"Start", "WriteProfile", "Copy", "End"}))
-    times.emplace_back(call.op + (call.args.empty() ? "" : " " + call.args[0]), call.atMs);
-  EXPECT_THAT(times, ElementsAre(std::pair<std::string, std::int64_t>{"Start cmd /x /c l2encdec.exe -d l2.ini temp.dat", 0},
-                                 std::pair<std::string, std::int64_t>{"WriteProfile URL", 5000},
-                                 std::pair<std::string, std::int64_t>{"WriteProfile URL", 5000},
-                                 std::pair<std::string, std::int64_t>{"WriteProfile URL", 5000},
-                                 std::pair<std::string, std::int64_t>{"WriteProfile URL", 5000},
-                                 std::pair<std::string, std::int64_t>{"Start cmd /x /c l2encdec.exe -e413 temp.dat l2.ini", 8000},
-                                 std::pair<std::string, std::int64_t>{"Start l2.exe", 11000},
-                                 std::pair<std::string, std::int64_t>{"Copy l2.bak", 16000},
-                                 std::pair<std::string, std::int64_t>{"End", 16000}));
-}
-
-TEST_F(ModeLaunchTest, PatchReachesTheWorkCopyAndTheStoredSettingsEndAsTheyWere) {
-  fake.PutFile("temp.dat", "[URL]\nServerPort=2106\nIsL2NetLogin=False\n[Video]\nWidth=1280\n");
-  RunToEnd(GameModeClick);
   EXPECT_EQ(fake.FileBytes("temp.dat"),
-            "[URL]\nServerPort=2106\nIsL2NetLogin=True\nIsL2Console=True\nIsUseCommand=True\nL2ThreadFilter=1\n"
-            "[Video]\nWidth=1280\n");
-  EXPECT_EQ(fake.FileBytes("l2.ini"), "STORED");
-  EXPECT_EQ(fake.FileBytes("l2.bak"), "STORED");
+            "[URL]\r\nServerPort=2106\r\nIsL2NetLogin=False\r\nIsL2Console=False\r\nIsUseCommand=False\r\n"
+            "L2ThreadFilter=0\r\n[Video]\r\nWidth=1280\r\n");
 }
 
-TEST_F(ModeLaunchTest, CloseRequestsDuringTheSequenceAreRefusedAndItRunsToTheRestore) {
+// The pauses are minimums: a slow decode or encode is waited for, and the steps behind it
+// move back by as much, each keeping its own pause.
+TEST_F(ModeLaunchTest, ASlowDecodeAndASlowEncodeAreWaitedForAndTheModeStillTakesEffect) {
+  ModelTool(kPlain, 8000, 6000);
+  const auto ended = RunToEnd(GameModeClick);
+  EXPECT_FALSE(ended.failed) << ended.report;
+  EXPECT_THAT(Timeline(), ElementsAre(std::string("0 Start ") + kDecode, "8000 Write C:\\Games\\Client/temp.dat",
+                                      std::string("11000 Start ") + kEncode, "17000 Start l2.exe",
+                                      "22000 Copy l2.bak", "22000 End 0"));
+  EXPECT_EQ(fake.FileBytes("temp.dat"), kGamePatched);
+}
+
+TEST_F(ModeLaunchTest, CloseRequestsDuringTheSequenceAndItsToolWaitAreRefused) {
+  ModelTool(kPlain, 7000);
   std::vector<bool> answers;
   for (std::int64_t at : {100, 6000, 15900}) fake.At(at, [&] { answers.push_back(FormQueryClose()); });
   RunToEnd(GameModeClick);
   EXPECT_THAT(answers, ElementsAre(false, false, false));
-  EXPECT_THAT(Trace({"Copy", "End"}), ElementsAre("Copy l2.bak l2.ini", "End"));
+  EXPECT_EQ(fake.FileBytes("l2.ini"), "STORED");
 }
 
-TEST_F(ModeLaunchTest, AFailingClientStartStopsTheSequenceThere) {
+// Each way a step can fail: the sequence stops there, puts the stored settings back,
+// never starts the client, keeps the backup, and tells the player which step failed.
+struct StopCase {
+  const char* name;
+  std::function<void(FakePlatformOps&)> arrange;
+  std::vector<std::string> reportHas;
+  std::int64_t stopsAtMs;
+};
+
+void PrintTo(const StopCase& stop, std::ostream* out) { *out << stop.name; }
+
+class ModeLaunchStopTest : public ModeLaunchTest, public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(ModeLaunchStopTest, StopsRestoresAndNeverStartsTheClient) {
+  GetParam().arrange(fake);
+  const auto ended = RunToEnd(GameModeClick);
+  EXPECT_TRUE(ended.failed);
+  for (const auto& part : GetParam().reportHas) EXPECT_THAT(ended.report, HasSubstr(part));
+  EXPECT_FALSE(ClientStarted());
+  EXPECT_EQ(fake.FileBytes("l2.ini"), "STORED");
+  EXPECT_EQ(fake.FileBytes("l2.bak"), "STORED");
+  EXPECT_EQ(fake.NowMs(), GetParam().stopsAtMs);
+  EXPECT_EQ(fake.CallsOf({"ErrorBox"}).size(), 1u);
+}
+
+const StopCase kStopCases[] = {
+    {"DecodeFailsWithItsExitCode",
+     [](FakePlatformOps& f) { f.ScriptRun(kDecode, {300, 1, nullptr}); },
+     {"The settings tool could not decode l2.ini.", std::string("Command line: ") + kDecode, "Exit code: 1",
+      "Folder: C:\\Games\\Client"},
+     5000},
+    {"DecodeEndsWellButWritesNothing",
+     [](FakePlatformOps& f) { f.ScriptRun(kDecode, {300, 0, nullptr}); },
+     {"could not decode l2.ini", "Exit code: 0", "temp.dat was not written"},
+     5000},
+    {"AStaleWorkCopyNeverPassesForThisRunsOutput",
+     [](FakePlatformOps& f) {
+       f.PutFile("temp.dat", kPlain);
+       f.ScriptRun(kDecode, {300, 0, nullptr});
+     },
+     {"could not decode l2.ini", "temp.dat was not written"},
+     5000},
+    {"DecodeWritesAnEmptyWorkCopy",
+     [](FakePlatformOps& f) { f.ScriptRun(kDecode, {300, 0, [&f] { f.PutFile("temp.dat", ""); }}); },
+     {"temp.dat is empty"},
+     5000},
+    {"DecodeThatNeverEndsIsStoppedSixtySecondsAfterItsStart",
+     [](FakePlatformOps& f) { f.ScriptRun(kDecode, {-1, 0, nullptr}); },
+     {"The settings tool did not finish within 60 seconds.", std::string("Command line: ") + kDecode},
+     60000},
+    {"DecodeThatEndsTooLateCountsAsNotFinished",
+     [](FakePlatformOps& f) { f.ScriptRun(kDecode, {61000, 0, [&f] { f.PutFile("temp.dat", kPlain); }}); },
+     {"did not finish within 60 seconds"},
+     60000},
+    {"AFailingWriteOfTheSettings",
+     [](FakePlatformOps& f) { f.FailOn("Write", "C:\\Games\\Client/temp.dat"); },
+     {"The mode's settings could not be written.", "Windows error 5"},
+     5000},
+    {"APatchThatChangedAnotherSetting",
+     [](FakePlatformOps& f) {
+       f.TamperWithWrite("C:\\Games\\Client/temp.dat", [](std::string& bytes) {
+         bytes.replace(bytes.find("Width=1280"), 10, "Width=640");
+       });
+     },
+     {"The mode's settings could not be written.", "[video] width"},
+     5000},
+    {"AWorkCopyThatCannotBePatchedSafely",
+     [](FakePlatformOps& f) {
+       f.ScriptRun(kDecode, {300, 0, [&f] { f.PutFile("temp.dat", std::string("[\0U\0R\0L\0]\0", 10)); }});
+     },
+     {"The mode's settings could not be written.", "zero bytes"},
+     5000},
+    {"EncodeFailsHalfWayWithItsExitCode",
+     [](FakePlatformOps& f) { f.ScriptRun(kEncode, {500, 1, [&f] { f.PutFile("l2.ini", "ENCODED:[UR"); }}); },
+     {"The settings tool could not encode temp.dat into l2.ini.", std::string("Command line: ") + kEncode,
+      "Exit code: 1"},
+     11000},
+    {"EncodeEndsWellButLeavesTheSettingsFileAsItWas",
+     [](FakePlatformOps& f) { f.ScriptRun(kEncode, {500, 0, nullptr}); },
+     {"could not encode", "l2.ini was not rewritten"},
+     11000},
+    {"EncodeThatNeverEnds",
+     [](FakePlatformOps& f) { f.ScriptRun(kEncode, {-1, 0, nullptr}); },
+     {"did not finish within 60 seconds", std::string("Command line: ") + kEncode},
+     68000},
+};
+
+std::string StopCaseName(const ::testing::TestParamInfo<StopCase>& param) { return param.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(EachStep, ModeLaunchStopTest, ::testing::ValuesIn(kStopCases), StopCaseName);
+
+// The patched settings must not outlive a client that could not be started.
+TEST_F(ModeLaunchTest, AClientThatCannotBeStartedLeavesTheStoredSettingsBehind) {
   fake.FailOn("Start", "l2.exe");
   const auto ended = RunToEnd(GameModeClick);
   EXPECT_TRUE(ended.failed);
-  EXPECT_TRUE(fake.CallsOf({"Copy", "End"}).empty()) << "a step ran after the failure";
   EXPECT_EQ(fake.NowMs(), 11000);
+  EXPECT_EQ(fake.FileBytes("l2.ini"), "STORED");
 }
 
-TEST_F(ModeLaunchTest, NothingRunsAfterTheEnd) {
+TEST_F(ModeLaunchTest, ARunThatTimesOutIsStoppedSoThatItCannotWriteAfterTheRestore) {
+  fake.ScriptRun(kEncode, {-1, 0, nullptr});
   RunToEnd(GameModeClick);
-  EXPECT_EQ(fake.Calls().back().op, "End");
+  EXPECT_THAT(Trace({"StopRun", "Copy"}), ElementsAre("StopRun 2", "Copy l2.bak l2.ini"));
+}
+
+TEST_F(ModeLaunchTest, AFailedRestoreAfterAFailedStepIsToldToThePlayer) {
+  fake.ScriptRun(kDecode, {300, 1, nullptr});
+  fake.FailOn("Copy", "l2.bak");
+  const auto ended = RunToEnd(GameModeClick);
+  EXPECT_THAT(ended.report, AllOf(HasSubstr("could not decode"), HasSubstr("could not be put back from l2.bak")));
 }
 
 }  // namespace

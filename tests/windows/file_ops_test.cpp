@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "app/failure_report.h"
 #include "platform/program_paths.h"
 #include "platform/win32_files.h"
+#include "platform/win32_platform_ops.h"
 #include "tests/windows/scratch_folder.h"
 
 namespace kestrane::testing {
@@ -41,7 +43,7 @@ TEST(CopyFileOver, TargetHeldOpenWithoutSharingFailsWithItsErrorAndKeepsItsBytes
   const auto failure = CopyFileOver(folder.File(L"l2.bak"), folder.File(L"l2.ini"));
   ASSERT_TRUE(failure);
   EXPECT_EQ(failure->error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-  const std::wstring report = DescribeFailure(*failure);
+  const std::wstring report = Widen(DescribeFailure(ToFailure(*failure)));
   EXPECT_NE(report.find(L"copy a file"), std::wstring::npos);
   EXPECT_NE(report.find(folder.File(L"l2.bak")), std::wstring::npos) << "the source is not named";
   EXPECT_NE(report.find(folder.File(L"l2.ini")), std::wstring::npos) << "the target is not named";
@@ -150,7 +152,7 @@ TEST(StartProcess, AMissingProgramReportsTheProgramAndTheError) {
   const auto failure = StartProcess(folder.File(L"l2.exe"), L"l2.exe", folder.Path(), SW_SHOWMINIMIZED);
   ASSERT_TRUE(failure);
   EXPECT_EQ(failure->error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-  const std::wstring report = DescribeFailure(*failure);
+  const std::wstring report = Widen(DescribeFailure(ToFailure(*failure)));
   EXPECT_NE(report.find(L"start a program"), std::wstring::npos);
   EXPECT_NE(report.find(folder.File(L"l2.exe")), std::wstring::npos);
 }

@@ -1,76 +1,103 @@
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
+#include "client/ini_text.h"
 #include "client/mode_profiles.h"
 #include "platform/win32_files.h"
 #include "platform/win32_platform_ops.h"
-#include "tests/support/ini_contents.h"
 #include "tests/windows/scratch_folder.h"
 
 namespace kestrane::testing {
 namespace {
 
-// The platform bound to nothing but files: the folder stands in for the program's own.
-class FolderPlatform : public ::testing::Test {
+using ::testing::HasSubstr;
+
+// The patch and its read-back check on real files, through the real platform.
+class SettingsPatchOnDisk : public ::testing::Test {
  protected:
-  void Patch(const std::string& path, const ModeProfile& profile) {
-    for (const auto& setting : profile.settings)
-      platform.WriteIniValue(kSettingsSection, setting.key, setting.value, path);
+  std::string PathOf(const std::wstring& name) const { return Narrow(folder.File(name)); }
+  OpResult Patch(const std::wstring& name, const ModeProfile& profile = GameProfile) {
+    return PatchSettingsFile(platform, PathOf(name), profile);
   }
   ScratchFolder folder;
   Win32PlatformOps platform;
 };
 
-TEST_F(FolderPlatform, ReplacesTheFourKeysAndKeepsEverythingElse) {
-  const std::string original =
-      "[URL]\r\nServerAddr=login.example.net\r\nIsL2NetLogin=False\r\nIsL2Console=False\r\n"
-      "IsUseCommand=False\r\nL2ThreadFilter=0\r\nLanguageCode=en\r\n\r\n[Video]\r\nWidth=1280\r\n"
-      "IsL2Console=Keep\r\n";
-  folder.Write(L"temp.dat", original);
-  Patch(Narrow(folder.Path()) + "/temp.dat", GameProfile);
-  IniContents expected = ParseIni(original);
-  expected["URL"]["IsL2NetLogin"] = "True";
-  expected["URL"]["IsL2Console"] = "True";
-  expected["URL"]["IsUseCommand"] = "True";
-  expected["URL"]["L2ThreadFilter"] = "1";
-  EXPECT_EQ(ParseIni(folder.Read(L"temp.dat")), expected);
+struct Form {
+  const char* name;
+  TextForm form;
+  const char* end;
+};
+
+class EachFormOnDisk : public SettingsPatchOnDisk, public ::testing::WithParamInterface<Form> {};
+
+TEST_P(EachFormOnDisk, IsPatchedInPlaceKeepingItsFormLineEndsAndOtherSettings) {
+  const std::string e = GetParam().end;
+  const auto as = [&](const std::string& text) { return EncodeSettingsText({GetParam().form, text}); };
+  folder.Write(L"temp.dat", as("[URL]" + e + "ServerAddr=логин.example" + e + "IsL2Console=False" + e + e +
+                               "[Video]" + e + "IsUseCommand=Keep" + e));
+  ASSERT_FALSE(Patch(L"temp.dat"));
+  EXPECT_EQ(folder.Read(L"temp.dat"),
+            as("[URL]" + e + "ServerAddr=логин.example" + e + "IsL2Console=True" + e + "IsL2NetLogin=True" + e +
+               "IsUseCommand=True" + e + "L2ThreadFilter=1" + e + e + "[Video]" + e + "IsUseCommand=Keep" + e));
+  EXPECT_FALSE(PathExists(folder.File(L"temp.dat.kestrane-partial")));
 }
 
-TEST_F(FolderPlatform, AddsAMissingSectionAndCreatesAMissingFile) {
-  folder.Write(L"temp.dat", "[Sound]\r\nMasterVolume=0.8\r\n");
-  Patch(Narrow(folder.Path()) + "/temp.dat", DevelopProfile);
-  const IniContents develop{{"URL", {{"IsL2NetLogin", "False"}, {"IsL2Console", "False"},
-                                     {"IsUseCommand", "False"}, {"L2ThreadFilter", "0"}}}};
-  IniContents expected = develop;
-  expected["Sound"]["MasterVolume"] = "0.8";
-  EXPECT_EQ(ParseIni(folder.Read(L"temp.dat")), expected);
+std::string FormName(const ::testing::TestParamInfo<Form>& param) { return param.param.name; }
 
-  Patch(Narrow(folder.Path()) + "/new.dat", DevelopProfile);
-  EXPECT_EQ(ParseIni(folder.Read(L"new.dat")), develop);
+INSTANTIATE_TEST_SUITE_P(AnsiUtf8Utf16, EachFormOnDisk,
+                         ::testing::Values(Form{"AnsiCrLf", TextForm::Ansi, "\r\n"}, Form{"AnsiLf", TextForm::Ansi, "\n"},
+                                           Form{"Utf8BomCrLf", TextForm::Utf8WithBom, "\r\n"},
+                                           Form{"Utf8BomLf", TextForm::Utf8WithBom, "\n"},
+                                           Form{"Utf16LeCrLf", TextForm::Utf16LeWithBom, "\r\n"},
+                                           Form{"Utf16LeLf", TextForm::Utf16LeWithBom, "\n"}),
+                         FormName);
+
+// Refused before anything is written: the work copy keeps its bytes and is never encoded.
+TEST_F(SettingsPatchOnDisk, WorkCopiesThatCannotBePatchedSafelyAreRefusedUntouched) {
+  const std::string utf16WithoutMark("[\0U\0R\0L\0]\0\r\0\n\0", 14);
+  const std::string loneCarriageReturns = "[URL]\rIsL2Console=False\r[Video]\rWidth=1\r";
+  for (const auto& bytes : {utf16WithoutMark, loneCarriageReturns}) {
+    folder.Write(L"temp.dat", bytes);
+    const OpResult refused = Patch(L"temp.dat");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->summary, "The mode's settings could not be written.");
+    EXPECT_EQ(folder.Read(L"temp.dat"), bytes);
+  }
 }
 
-TEST_F(FolderPlatform, WritesInAFolderNamedBeyondTheAnsiCodePage) {
+TEST_F(SettingsPatchOnDisk, AWriteThatCannotLandIsReportedWithItsError) {
+  folder.Write(L"temp.dat", "[URL]\r\nIsL2Console=False\r\n");
+  SetFileAttributesW(folder.File(L"temp.dat").c_str(), FILE_ATTRIBUTE_READONLY);
+  const OpResult refused = Patch(L"temp.dat");
+  ASSERT_TRUE(refused);
+  EXPECT_THAT(refused->summary, HasSubstr("The mode's settings could not be written."));
+  EXPECT_EQ(refused->error, static_cast<std::uint32_t>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(folder.Read(L"temp.dat"), "[URL]\r\nIsL2Console=False\r\n");
+}
+
+TEST_F(SettingsPatchOnDisk, AMissingWorkCopyIsCreatedWithTheSection) {
+  ASSERT_FALSE(Patch(L"new.dat", DevelopProfile));
+  EXPECT_EQ(folder.Read(L"new.dat"),
+            "[URL]\r\nIsL2NetLogin=False\r\nIsL2Console=False\r\nIsUseCommand=False\r\nL2ThreadFilter=0\r\n");
+}
+
+TEST_F(SettingsPatchOnDisk, InAFolderNamedBeyondTheAnsiCodePage) {
   ScratchFolder named(L"Игры-ゲーム");
-  Patch(Narrow(named.Path()) + "/temp.dat", GameProfile);
-  EXPECT_EQ(ParseIni(named.Read(L"temp.dat"))["URL"]["L2ThreadFilter"], "1");
+  named.Write(L"temp.dat", "[URL]\r\n");
+  ASSERT_FALSE(PatchSettingsFile(platform, Narrow(named.Path()) + "/temp.dat", GameProfile));
+  EXPECT_THAT(named.Read(L"temp.dat"), HasSubstr("L2ThreadFilter=1\r\n"));
 }
 
 // The program's folder at a drive root comes back as "X:\", and the path keeps both
 // separators; Windows must still take it.
-TEST_F(FolderPlatform, APathAtADriveRootWithBothSeparators) {
+TEST_F(SettingsPatchOnDisk, APathAtADriveRootWithBothSeparators) {
   const std::wstring drive = folder.Path().substr(0, 3);  // "C:\"
   const std::wstring name = L"kestrane-root-" + std::to_wstring(GetCurrentProcessId()) + L".dat";
-  const std::string path = Narrow(drive) + "/" + Narrow(name);
-  Patch(path, GameProfile);
-  const std::wstring written = drive + name;
-  ASSERT_TRUE(PathExists(written));
-  UniqueHandle file(CreateFileW(written.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  std::string bytes(4096, '\0');
-  DWORD got = 0;
-  ReadFile(file.Get(), bytes.data(), 4096, &got, nullptr);
-  file.Reset();
-  bytes.resize(got);
-  DeleteFileW(written.c_str());
-  EXPECT_EQ(ParseIni(bytes)["URL"]["IsUseCommand"], "True");
+  ASSERT_FALSE(PatchSettingsFile(platform, Narrow(drive) + "/" + Narrow(name), GameProfile));
+  const auto written = ReadWholeFile(drive + name);
+  DeleteFileW((drive + name).c_str());
+  ASSERT_TRUE(written);
+  EXPECT_THAT(*written, HasSubstr("IsUseCommand=True\r\n"));
 }
 
 }  // namespace
