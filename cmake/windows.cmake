@@ -81,12 +81,13 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
   add_test(NAME e2e.modes COMMAND e2e_tests --gtest_filter=ModesEndToEnd.*)
   add_test(NAME e2e.exit COMMAND e2e_tests --gtest_filter=ExitEndToEnd.*)
   add_test(NAME e2e.failures COMMAND e2e_tests --gtest_filter=FailuresEndToEnd.*)
+  add_test(NAME e2e.tool_runs COMMAND e2e_tests --gtest_filter=SlowToolEndToEnd.*:ToolFailureEndToEnd.*)
   add_test(NAME e2e.keyboard COMMAND e2e_tests --gtest_filter=*KeyboardEndToEnd.*)
   # The layout at 144 DPI, in a prefix of its own whose screen is set to that DPI.
   add_test(NAME e2e.dpi144 COMMAND e2e_tests --gtest_filter=DpiEndToEnd.*)
   set_tests_properties(e2e.dpi144 PROPERTIES ENVIRONMENT
     "KESTRANE_WINEPREFIX=${CMAKE_SOURCE_DIR}/build/wineprefix-144dpi;KESTRANE_WINE_DPI=144;KESTRANE_EXPECT_DPI=144")
-  set_tests_properties(e2e.startup e2e.modes e2e.exit e2e.failures e2e.keyboard e2e.dpi144
+  set_tests_properties(e2e.startup e2e.modes e2e.exit e2e.failures e2e.tool_runs e2e.keyboard e2e.dpi144
     PROPERTIES TIMEOUT 900 RUN_SERIAL TRUE)
 endif()
 

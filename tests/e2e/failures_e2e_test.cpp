@@ -6,14 +6,6 @@
 namespace kestrane::testing {
 namespace {
 
-HWND WaitForMessageBox(DWORD processId, int timeoutMs) {
-  for (int waited = 0; waited <= timeoutMs; waited += 100) {
-    if (const HWND box = probe::FindMessageBox(processId)) return box;
-    Sleep(100);
-  }
-  return nullptr;
-}
-
 // The client holds "l2.ini" open without sharing past the restore: the failure is
 // reported in full, the program ends, and the backup survives for the next start.
 TEST(FailuresEndToEnd, ARestoreBlockedByTheClientIsReportedAndTheNextStartRecovers) {
@@ -23,7 +15,7 @@ TEST(FailuresEndToEnd, ARestoreBlockedByTheClientIsReportedAndTheNextStartRecove
     LauncherRun run(folder);
     ASSERT_TRUE(run.WaitForWindow());
     run.Click(L"Game Mode");
-    const HWND box = WaitForMessageBox(run.ProcessId(), 30000);
+    const HWND box = run.WaitForErrorBox(30000);
     ASSERT_TRUE(box) << "no error report";
     const std::wstring text = probe::MessageBoxText(box);
     EXPECT_EQ(probe::Text(box), L"Kestrane");

@@ -1,5 +1,9 @@
 #include "tests/e2e/launcher_session.h"
 
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
 #include <sstream>
 #include <stdexcept>
 
@@ -18,6 +22,18 @@ std::int64_t UnixMsNow() {
   GetSystemTimePreciseAsFileTime(&now);
   const auto ticks = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
   return static_cast<std::int64_t>(ticks / 10000 - 11644473600000ull);
+}
+
+void ExpectWithin(std::int64_t actual, std::int64_t from, std::int64_t to, const char* what) {
+  EXPECT_GE(actual, from) << what << " came too early";
+  EXPECT_LE(actual, to) << what << " came too late";
+}
+
+IniContents WithMode(const std::string& game, const std::string& filter) {
+  IniContents expected = ParseIni(ClientFolder::kPlainSettings);
+  for (const char* key : {"IsL2NetLogin", "IsL2Console", "IsUseCommand"}) expected["URL"][key] = game;
+  expected["URL"]["L2ThreadFilter"] = filter;
+  return expected;
 }
 
 std::wstring BuildFolder() { return standin::ExeFolder(); }
@@ -102,6 +118,23 @@ std::int64_t LauncherRun::Click(const std::wstring& caption) {
   const auto at = UnixMsNow();
   probe::Click(button);
   return at;
+}
+
+HWND LauncherRun::WaitForErrorBox(int timeoutMs) const {
+  for (int waited = 0; waited <= timeoutMs; waited += 100) {
+    if (const HWND box = probe::FindMessageBox(processId_)) return box;
+    Sleep(100);
+  }
+  return nullptr;
+}
+
+bool ProcessRunning(const std::wstring& exeName) {
+  UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))
+    if (_wcsicmp(entry.szExeFile, exeName.c_str()) == 0) return true;
+  return false;
 }
 
 bool LauncherRun::WaitForExit(int timeoutMs) {

@@ -7,11 +7,20 @@
 #include <vector>
 
 #include "platform/win32_util.h"
+#include "tests/support/ini_contents.h"
 #include "tests/windows/scratch_folder.h"
 
 namespace kestrane::testing {
 
+// Wine needs a moment to start a process; the program's own timing is checked exactly.
+constexpr std::int64_t kStartSlackMs = 3000;
+
 std::int64_t UnixMsNow();
+void ExpectWithin(std::int64_t actual, std::int64_t from, std::int64_t to, const char* what);
+// The client folder's plain settings with a mode's four values.
+IniContents WithMode(const std::string& game, const std::string& filter);
+// Whether a process of that executable name runs in this Wine session or Windows desktop.
+bool ProcessRunning(const std::wstring& exeName);
 // The folder that holds this test and the programs built beside it.
 std::wstring BuildFolder();
 
@@ -49,6 +58,8 @@ class LauncherRun {
   HWND WaitForWindow(int timeoutMs = 15000);
   // Clicks a button of the window; returns the time of the click.
   std::int64_t Click(const std::wstring& caption);
+  // The error box the program shows, once it shows; nullptr on time-out.
+  HWND WaitForErrorBox(int timeoutMs) const;
   // True when the process ended within the time; ExitTime() and ExitCode() tell how.
   bool WaitForExit(int timeoutMs);
   std::int64_t ExitTime() const { return exitTime_; }

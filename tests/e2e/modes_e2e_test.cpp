@@ -2,25 +2,9 @@
 
 #include "tests/e2e/launcher_session.h"
 #include "tests/e2e/window_probe.h"
-#include "tests/support/ini_contents.h"
 
 namespace kestrane::testing {
 namespace {
-
-// Wine needs a moment to start a process; the program's own timing is checked exactly.
-constexpr std::int64_t kStartSlackMs = 3000;
-
-IniContents WithMode(const std::string& game, const std::string& filter) {
-  IniContents expected = ParseIni(ClientFolder::kPlainSettings);
-  for (const char* key : {"IsL2NetLogin", "IsL2Console", "IsUseCommand"}) expected["URL"][key] = game;
-  expected["URL"]["L2ThreadFilter"] = filter;
-  return expected;
-}
-
-void ExpectWithin(std::int64_t actual, std::int64_t from, std::int64_t to, const char* what) {
-  EXPECT_GE(actual, from) << what << " came too early";
-  EXPECT_LE(actual, to) << what << " came too late";
-}
 
 // A whole mode run from the click, checked from the files and the stand-ins' logs.
 void RunModeAndCheck(ClientFolder& folder, LauncherRun& run, const std::wstring& button, const IniContents& expected) {
@@ -95,20 +79,6 @@ TEST(ModesEndToEnd, CloseRequestsDuringGameModeAreIgnoredAndTheSequenceCompletes
   EXPECT_GE(run.ExitTime() - click, 16000) << "the close cut the sequence short";
   EXPECT_EQ(folder.Read(L"l2.ini"), folder.Read(L"l2.bak"));
   EXPECT_EQ(ParseIni(folder.Read(L"client-seen.ini")), WithMode("True", "1"));
-}
-
-// A decode slower than the first pause: the patch creates a bare work copy, the tool then
-// overwrites it, and the stored settings still end as they were.
-TEST(ModesEndToEnd, ADecodeSlowerThanFiveSecondsStillEndsWithTheStoredSettings) {
-  ClientFolder folder;
-  folder.Write(L"l2encdec.delay", "6");
-  LauncherRun run(folder);
-  ASSERT_TRUE(run.WaitForWindow());
-  run.Click(L"Game Mode");
-  ASSERT_TRUE(run.WaitForExit(30000));
-  EXPECT_EQ(run.ExitCode(), 0u);
-  EXPECT_EQ(folder.Read(L"l2.ini"), folder.Read(L"l2.bak"));
-  EXPECT_EQ(folder.Read(L"l2.bak"), folder.EncodedSettings());
 }
 
 }  // namespace
