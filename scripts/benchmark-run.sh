@@ -9,14 +9,16 @@ hz=$(getconf CLK_TCK)
 
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null; }
 
-# One Game Mode run of the given Kestrane.exe; prints "cpu_seconds start_to_window_ms peak_kib".
+# One Game Mode run of the given Kestrane.exe, with an optional delay of the decode in
+# seconds; prints "cpu_seconds start_to_window_ms peak_kib".
 measure() {
-  local exe=$1 folder="$root/build/bench-client"
+  local exe=$1 decode_delay=${2:-} folder="$root/build/bench-client"
   rm -rf "$folder" && mkdir -p "$folder"
   cp "$exe" "$folder/Kestrane.exe"
   cp "$bin/l2encdec.exe" "$bin/l2.exe" "$folder/"
   cp "$root/scripts/demo-settings.ini" "$folder/settings.txt"
   (cd "$folder" && "$run" l2encdec.exe -e413 settings.txt l2.ini >/dev/null)
+  [ -n "$decode_delay" ] && echo "$decode_delay" >"$folder/l2encdec-decode.delay"
   "$run" "$probe" info >/dev/null 2>&1 || true  # brings up Wine's session before timing
   local started pid shown click_ticks last_ticks peak
   started=$(date +%s%3N)
@@ -39,12 +41,14 @@ measure() {
 }
 
 read -r cpu window peak < <(measure "$bin/Kestrane.exe")
+read -r slow_cpu _ _ < <(measure "$bin/Kestrane.exe" 8)
 read -r spin_cpu _ _ < <(measure "$root/build/win64-spin/bin/Kestrane.exe")
 pauses=$("$run" "$bin/pause_bench.exe" | tr -d '\r')
 
 echo "| Measure | Figure | Target |"
 echo "|---|---|---|"
-echo "| CPU seconds over one Game Mode sequence | $cpu s | at most 0.2 s |"
+echo "| CPU seconds over one Game Mode sequence | $cpu s | at most 0.05 s |"
+echo "| Same, with the decode 8 s late (waited for) | $slow_cpu s | at most 0.05 s |"
 echo "| Same, with a wait that spins | $spin_cpu s | (comparison) |"
 echo "| Ratio spinning / sleeping | $(awk -v a="$spin_cpu" -v b="$cpu" 'BEGIN { if (b > 0) printf "%.0f x", a / b; else print "spin only (sleeping wait below one tick)" }') | |"
 while read -r line; do
