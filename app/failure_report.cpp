@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "app/main_window.h"
+#include "app/paced_wait.h"
 
 namespace kestrane {
 
@@ -18,13 +19,37 @@ std::string DescribeFailure(const Failure& failure) {
 // "l2.bak" is never touched on the way out, so the next start-up restores from it.
 void StopWithFailure(const Failure& failure) {
   auto& platform = Form1.Platform();
-  platform.ShowErrorBox(DescribeFailure(failure), false);
+  if (!failure.shown) platform.ShowErrorBox(DescribeFailure(failure), false);
   platform.EndProgram(1);
   std::abort();  // not reached: the compiler cannot see through the virtual call that it ends
 }
 
 void Must(const OpResult& result) {
   if (result) StopWithFailure(*result);
+}
+
+// A virus scanner, an indexer or the client itself often holds a file for a moment.
+OpResult RetryWhileInUse(PlatformOps& platform, const std::function<OpResult()>& step) {
+  const std::int64_t started = platform.NowMs();
+  for (;;) {
+    OpResult failure = step();
+    if (!failure || !failure->inUse || platform.NowMs() - started >= kInUseRetryMilliseconds) return failure;
+    WaitMilliseconds(kInUseRetryStepMilliseconds);
+  }
+}
+
+OpResult FileStep(PlatformOps& platform, const std::function<OpResult()>& step) {
+  for (;;) {
+    OpResult failure = RetryWhileInUse(platform, step);
+    if (!failure) return std::nullopt;
+    Failure asked = *failure;
+    asked.advice = "Retry once the file is free (close the game client if it runs). Cancel ends Kestrane; "
+                   "l2.bak is kept, and Kestrane's next start puts the settings back.";
+    if (platform.ShowErrorBox(DescribeFailure(asked), true) != BoxChoice::Retry) {
+      failure->shown = true;
+      return failure;
+    }
+  }
 }
 
 }  // namespace kestrane

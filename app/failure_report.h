@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/platform_ops.h"
@@ -12,5 +13,18 @@ std::string DescribeFailure(const Failure& failure);
 [[noreturn]] void StopWithFailure(const Failure& failure);
 // Goes on when the step succeeded, else stops with its failure.
 void Must(const OpResult& result);
+
+// How long a file held by another program is tried again before the player is asked.
+inline constexpr int kInUseRetryMilliseconds = 4000;
+inline constexpr int kInUseRetryStepMilliseconds = 250;
+
+// Tries the step again while it fails because another program holds the file, for up to
+// kInUseRetryMilliseconds, with the window handling its events meanwhile.
+OpResult RetryWhileInUse(PlatformOps& platform, const std::function<OpResult()>& step);
+
+// A copy, replace or delete: tried again while another program holds the file briefly,
+// then, while it still fails, the player chooses Retry or Cancel. Empty once it succeeded;
+// on Cancel, the failure, marked as shown.
+OpResult FileStep(PlatformOps& platform, const std::function<OpResult()>& step);
 
 }  // namespace kestrane

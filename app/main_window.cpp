@@ -33,6 +33,28 @@ void FormLoad() {
 
 // A close during an action is ignored: ending there would leave "l2.ini" patched, while
 // the action ends the program itself once it has restored the settings.
-bool FormQueryClose() { return Form1.ButtonsEnabled(); }
+bool FormQueryClose() { return Form1.ButtonsEnabled() && !Form1.ActionRunning(); }
+
+// The disabled buttons are only a hint: a click already queued, or one that Wine delivers to
+// a disabled button, still reaches its handler while an action pumps events in its pauses.
+bool BeginAction() {
+  if (Form1.ActionRunning()) return false;
+  Form1.SetActionRunning(true);
+  Form1.Platform().SetShutdownBlockReason(kShutdownBlockReason);
+  return true;
+}
+
+// The process may be ended as soon as this returns, so the restore happens here and now:
+// a tool run still going is ended first so that it cannot write over it, and there is no
+// retry and no box, since nobody would see them. Idle, nothing is touched.
+void FormEndSession(bool sessionEnds) {
+  if (!sessionEnds) return;
+  auto& platform = Form1.Platform();
+  if (Form1.ActionRunning()) {
+    if (Form1.ActiveRun() != RunId::None) platform.StopRun(Form1.ActiveRun());
+    if (platform.FileExists(kSettingsBackup)) platform.CopyOver(kSettingsBackup, kClientSettings);
+  }
+  platform.EndProgram(0);
+}
 
 }  // namespace kestrane

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 #include "platform/platform_ops.h"
 
 namespace kestrane {
@@ -13,17 +15,31 @@ class MainForm {
   PlatformOps& Platform() const { return *platform_; }
   bool ButtonsEnabled() const { return buttonsEnabled_; }
   void SetButtonsEnabledState(bool enabled) { buttonsEnabled_ = enabled; }
+  bool ActionRunning() const { return actionRunning_; }
+  void SetActionRunning(bool running) { actionRunning_ = running; }
+  // The tool run the running action waits on, if any: a session end must stop it.
+  RunId ActiveRun() const { return activeRun_; }
+  void SetActiveRun(RunId run) { activeRun_ = run; }
 
  private:
   PlatformOps* platform_ = nullptr;
   bool buttonsEnabled_ = false;
+  bool actionRunning_ = false;
+  RunId activeRun_ = RunId::None;
 };
 
 extern MainForm Form1;
+
+inline constexpr std::string_view kShutdownBlockReason = "Restoring the game's settings";
 
 void FormLoad();
 void SetButtonsEnabled(bool enabled);
 // Whether a request to close the window may end the program now.
 bool FormQueryClose();
+// Marks an action as running; false when one already runs, and the caller must do nothing.
+bool BeginAction();
+// Windows' logoff or shutdown: with a true session end the program ends, after putting the
+// stored settings back if an action was running.
+void FormEndSession(bool sessionEnds);
 
 }  // namespace kestrane

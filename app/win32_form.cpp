@@ -147,6 +147,13 @@ LRESULT Win32Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noe
     case WM_CLOSE:
       OnClose();
       return 0;
+    // Logoff and shutdown go ahead; the reason registered while an action runs tells the
+    // player why they wait while the settings are put back.
+    case WM_QUERYENDSESSION:
+      return TRUE;
+    case WM_ENDSESSION:
+      FormEndSession(wParam != FALSE);
+      return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;

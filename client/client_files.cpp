@@ -1,5 +1,7 @@
 #include "client/client_files.h"
 
+#include "app/failure_report.h"
+
 namespace kestrane {
 
 // Tool first, then settings, then client; stops at the first one missing.
@@ -19,22 +21,28 @@ void DiscardInterruptedCopies(PlatformOps& platform) {
 // mode run patched them.
 OpResult EnsureSettingsBackup(PlatformOps& platform) {
   if (platform.FileExists(kSettingsBackup)) return std::nullopt;
-  return platform.CopyOver(kClientSettings, kSettingsBackup);
+  return FileStep(platform, [&] { return platform.CopyOver(kClientSettings, kSettingsBackup); });
 }
 
+// Settings that already equal the backup are not written again: a normal start-up then
+// writes nothing, and a read-only but unchanged "l2.ini" is no obstacle.
 OpResult RestoreSettingsFromBackup(PlatformOps& platform) {
   if (!platform.FileExists(kSettingsBackup)) return std::nullopt;
-  return platform.CopyOver(kSettingsBackup, kClientSettings);
+  return FileStep(platform, [&]() -> OpResult {
+    const auto stored = platform.ReadBytes(kSettingsBackup);
+    if (stored && stored == platform.ReadBytes(kClientSettings)) return std::nullopt;
+    return platform.CopyOver(kSettingsBackup, kClientSettings);
+  });
 }
 
 OpResult RemoveSettingsBackup(PlatformOps& platform) {
   if (!platform.FileExists(kSettingsBackup)) return std::nullopt;
-  return platform.RemoveFile(kSettingsBackup);
+  return FileStep(platform, [&] { return platform.RemoveFile(kSettingsBackup); });
 }
 
 OpResult RemoveWorkFile(PlatformOps& platform) {
   if (!platform.FileExists(kWorkFile)) return std::nullopt;
-  return platform.RemoveFile(kWorkFile);
+  return FileStep(platform, [&] { return platform.RemoveFile(kWorkFile); });
 }
 
 }  // namespace kestrane

@@ -11,6 +11,7 @@ namespace kestrane {
 // The backup's presence is tested again after the pause, as something else may have
 // removed it meanwhile.
 void ExitClick() {
+  if (!BeginAction()) return;
   auto& platform = Form1.Platform();
   SetButtonsEnabled(false);
   Must(RemoveWorkFile(platform));

@@ -55,6 +55,7 @@ ToolRun StartTool(PlatformOps& platform, std::string_view commandLine, std::stri
   const StartResult started = platform.StartProgram(commandLine, kShellWindowStyle);
   StopSequenceOnFailure(started.failure);
   run.id = started.run;
+  Form1.SetActiveRun(run.id);
   return run;
 }
 
@@ -72,6 +73,7 @@ std::optional<std::uint32_t> AwaitRun(PlatformOps& platform, const ToolRun& run)
 // missing or empty file never passes for its work.
 OpResult CheckToolRun(PlatformOps& platform, const ToolRun& run) {
   const auto exitCode = AwaitRun(platform, run);
+  Form1.SetActiveRun(RunId::None);
   if (!exitCode) {
     platform.StopRun(run.id);  // a late write must not land after the restore
     return ToolFailure(platform, run,
@@ -95,6 +97,7 @@ OpResult CheckToolRun(PlatformOps& platform, const ToolRun& run) {
 // before the next builds on it, and the last step restores the stored settings so the mode
 // holds for one start only.
 void RunModeSequence(const ModeProfile& profile) {
+  if (!BeginAction()) return;
   auto& platform = Form1.Platform();
   SetButtonsEnabled(false);
   StopSequenceOnFailure(RemoveWorkFile(platform));  // an earlier run's copy must not pass for this one's

@@ -1,5 +1,6 @@
 #include "client/mode_profiles.h"
 
+#include "app/failure_report.h"
 #include "client/ini_text.h"
 
 namespace kestrane {
@@ -52,10 +53,13 @@ OpResult PatchSettingsFile(PlatformOps& platform, const std::string& path, const
   SettingsText patched = *before.settings;
   for (const auto& setting : profile.settings)
     patched.text = WithIniValue(patched.text, kSettingsSection, setting.key, setting.value);
-  if (OpResult failure = platform.WriteBytes(path, EncodeSettingsText(patched))) {
-    failure->summary = std::string(kPatchFailed) + "\n\n" + failure->summary;
+  const std::string bytes = EncodeSettingsText(patched);
+  if (OpResult failure = FileStep(platform, [&] {
+        OpResult written = platform.WriteBytes(path, bytes);
+        if (written) written->summary = std::string(kPatchFailed) + "\n\n" + written->summary;
+        return written;
+      }))
     return failure;
-  }
   return CheckPatched(platform.ReadBytes(path), *before.settings, profile, path);
 }
 

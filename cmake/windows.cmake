@@ -80,7 +80,7 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
   add_test(NAME e2e.startup COMMAND e2e_tests --gtest_filter=StartupEndToEnd.*:*MissingFileEndToEnd.*)
   add_test(NAME e2e.modes COMMAND e2e_tests --gtest_filter=ModesEndToEnd.*)
   add_test(NAME e2e.exit COMMAND e2e_tests --gtest_filter=ExitEndToEnd.*)
-  add_test(NAME e2e.failures COMMAND e2e_tests --gtest_filter=FailuresEndToEnd.*)
+  add_test(NAME e2e.failures COMMAND e2e_tests --gtest_filter=FailuresEndToEnd.*:SessionEndToEnd.*)
   add_test(NAME e2e.tool_runs COMMAND e2e_tests --gtest_filter=SlowToolEndToEnd.*:ToolFailureEndToEnd.*)
   add_test(NAME e2e.keyboard COMMAND e2e_tests --gtest_filter=*KeyboardEndToEnd.*)
   # The layout at 144 DPI, in a prefix of its own whose screen is set to that DPI.

@@ -89,9 +89,21 @@ void FakePlatformOps::StopRun(RunId run) {
   if (index < runs_.size() && !runs_[index].exitCode) runs_[index].exitCode = 1;
 }
 
+void FakePlatformOps::HoldFile(std::string_view name, std::int64_t untilMs) { heldUntil_[Resolve(name)] = untilMs; }
+
+OpResult FakePlatformOps::HeldFailure(std::string_view name) const {
+  const auto held = heldUntil_.find(Resolve(name));
+  if (held == heldUntil_.end() || nowMs_ >= held->second) return std::nullopt;
+  Failure failure{"Kestrane could not use a file.", {{"File", std::string(name)}}, 32, "In use."};
+  failure.inUse = true;
+  return failure;
+}
+
 OpResult FakePlatformOps::CopyOver(std::string_view source, std::string_view destination) {
   Record("Copy", {std::string(source), std::string(destination)});
   if (OpResult failure = InjectedFailure("Copy", source)) return failure;
+  if (OpResult failure = HeldFailure(source)) return failure;
+  if (OpResult failure = HeldFailure(destination)) return failure;
   const auto it = files_.find(Resolve(source));
   if (it == files_.end()) return Failure{"Kestrane could not copy a file.", {{"From", std::string(source)}}, 2, "Not found."};
   Store(destination, it->second.bytes);
@@ -101,8 +113,8 @@ OpResult FakePlatformOps::CopyOver(std::string_view source, std::string_view des
 OpResult FakePlatformOps::RemoveFile(std::string_view name) {
   Record("Delete", {std::string(name)});
   if (OpResult failure = InjectedFailure("Delete", name)) return failure;
-  if (files_.erase(Resolve(name)) == 0)
-    return Failure{"Kestrane could not delete a file.", {{"File", std::string(name)}}, 2, "Not found."};
+  if (OpResult failure = HeldFailure(name)) return failure;
+  files_.erase(Resolve(name));  // a file that is already gone counts as deleted
   return std::nullopt;
 }
 
@@ -122,6 +134,7 @@ std::optional<std::string> FakePlatformOps::ReadBytes(std::string_view path) { r
 OpResult FakePlatformOps::WriteBytes(std::string_view path, std::string_view bytes) {
   Record("Write", {std::string(path)});
   if (OpResult failure = InjectedFailure("Write", path)) return failure;
+  if (OpResult failure = HeldFailure(path)) return failure;
   std::string landed(bytes);
   if (const auto tamper = tampering_.extract(std::string(path))) tamper.mapped()(landed);
   Store(path, std::move(landed));
@@ -173,10 +186,18 @@ void FakePlatformOps::DoEvents() {
   if (tickHandler_) tickHandler_();
 }
 
+void FakePlatformOps::SetShutdownBlockReason(std::string_view reason) {
+  Record("ShutdownBlockReason", {std::string(reason)});
+  blockReason_ = reason;
+}
+
 BoxChoice FakePlatformOps::ShowErrorBox(std::string_view text, bool offerRetry) {
   Record("ErrorBox", {std::string(text), offerRetry ? "retry" : "ok"});
   lastErrorText_ = text;
-  return BoxChoice::Close;
+  if (!offerRetry || answers_.empty()) return BoxChoice::Close;
+  const BoxChoice answer = answers_.front();
+  answers_.erase(answers_.begin());
+  return answer;
 }
 
 void FakePlatformOps::EndProgram(int exitCode) {

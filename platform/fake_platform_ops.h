@@ -51,6 +51,7 @@ class FakePlatformOps final : public PlatformOps {
   OpResult SetWorkingFolder(std::string_view folder) override;
   void DoEvents() override;
   std::int64_t NowMs() override { return nowMs_; }
+  void SetShutdownBlockReason(std::string_view reason) override;
   BoxChoice ShowErrorBox(std::string_view text, bool offerRetry) override;
   [[noreturn]] void EndProgram(int exitCode = 0) override;
   std::string AppFolder() override;
@@ -73,6 +74,12 @@ class FakePlatformOps final : public PlatformOps {
   void FailOn(std::string op, std::string subject, std::uint32_t error = 5);
   // The next write to path lands changed, as when something else touches the file.
   void TamperWithWrite(std::string path, std::function<void(std::string&)> change);
+  // Another program holds the file until the simulated clock reaches untilMs: copies onto
+  // or from it, writes and deletes fail as in use.
+  void HoldFile(std::string_view name, std::int64_t untilMs);
+  // The player's answers to the error boxes that offer Retry, in order; Cancel after them.
+  void AnswerErrorBoxes(std::vector<BoxChoice> answers) { answers_ = std::move(answers); }
+  const std::string& ShutdownBlockReason() const { return blockReason_; }
   // Programs started with this command line run as the script says; others end at once.
   void ScriptRun(std::string commandLine, FakeRunScript script);
   void SetTickHandler(std::function<void()> handler) { tickHandler_ = std::move(handler); }
@@ -97,6 +104,7 @@ class FakePlatformOps final : public PlatformOps {
   std::string Resolve(std::string_view name) const;
   void Record(std::string op, std::vector<std::string> args);
   OpResult InjectedFailure(std::string_view op, std::string_view subject);
+  OpResult HeldFailure(std::string_view name) const;
   void Store(std::string_view name, std::string bytes);
   void RestartTimerIfArmed();
 
@@ -109,6 +117,9 @@ class FakePlatformOps final : public PlatformOps {
   std::vector<Injected> failures_;
   std::map<std::string, FakeRunScript> scripts_;
   std::map<std::string, std::function<void(std::string&)>> tampering_;
+  std::map<std::string, std::int64_t> heldUntil_;
+  std::vector<BoxChoice> answers_;
+  std::string blockReason_;
   std::vector<Run> runs_;
   std::multimap<std::int64_t, std::function<void()>> scheduled_;
   std::function<void()> tickHandler_;

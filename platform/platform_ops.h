@@ -20,6 +20,8 @@ struct Failure {
   std::uint32_t error = 0;
   std::string errorText;
   std::string advice;  // what the player can do, or what was done for them
+  bool inUse = false;  // the file is held by another program: worth trying again shortly
+  bool shown = false;  // the player has seen it already
 };
 // Empty on success. Operations report their failures; the caller decides what follows.
 using OpResult = std::optional<Failure>;
@@ -73,6 +75,9 @@ class PlatformOps {
   virtual void DoEvents() = 0;
   // A steady clock in milliseconds.
   virtual std::int64_t NowMs() = 0;
+  // While an action runs, Windows shows this reason to a logoff or shutdown that waits
+  // for the program; an empty reason removes it.
+  virtual void SetShutdownBlockReason(std::string_view reason) = 0;
   // Shows the error box captioned "Kestrane"; with offerRetry it asks Retry or Cancel.
   virtual BoxChoice ShowErrorBox(std::string_view text, bool offerRetry) = 0;
   // Ends the program at once; nothing after the call runs.

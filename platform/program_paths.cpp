@@ -29,11 +29,14 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
 
 }  // namespace
 
-std::string ProgramPathFor(std::string_view commandLine, std::string_view appFolder,
-                           std::string_view systemFolder) {
+std::optional<std::string> ProgramPathFor(std::string_view commandLine, std::string_view appFolder,
+                                          std::string_view systemFolder) {
   const std::string_view program = FirstToken(commandLine);
   const std::string lower = Lower(program);
-  if (lower == "cmd" || lower == "cmd.exe") return JoinPath(systemFolder, "cmd.exe");
+  if (lower == "cmd" || lower == "cmd.exe") {
+    if (systemFolder.empty()) return std::nullopt;
+    return JoinPath(systemFolder, "cmd.exe");
+  }
   if (program.find_first_of("\\/:") != std::string_view::npos) return std::string(program);
   const bool hasExtension = program.find('.') != std::string_view::npos;
   return JoinPath(appFolder, hasExtension ? std::string(program) : std::string(program) + ".exe");

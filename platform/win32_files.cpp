@@ -108,9 +108,13 @@ OsResult CopyFileOver(const std::wstring& source, const std::wstring& destinatio
 
 void DiscardTemporaryCopy(const std::wstring& destination) { DeleteFileW(TemporaryFor(destination).c_str()); }
 
+// A file that is already gone is deleted: testing first and deleting then would report a
+// file that vanished in between as an error.
 OsResult DeleteFileNamed(const std::wstring& path) {
   if (DeleteFileW(path.c_str())) return std::nullopt;
-  return OsFailure{L"delete a file", {{L"File", FullPath(path)}}, GetLastError()};
+  const DWORD error = GetLastError();
+  if (error == ERROR_FILE_NOT_FOUND) return std::nullopt;
+  return OsFailure{L"delete a file", {{L"File", FullPath(path)}}, error};
 }
 
 OsResult WriteBytesOver(const std::wstring& destination, std::string_view bytes) {

@@ -12,6 +12,7 @@ void Win32PlatformOps::AttachWindow(HWND form, const std::array<HWND, 3>& button
 Failure ToFailure(const OsFailure& failure) {
   Failure out{"Kestrane could not " + Narrow(failure.operation) + ".", {}, failure.error,
               Narrow(WindowsErrorText(failure.error))};
+  out.inUse = failure.error == ERROR_SHARING_VIOLATION || failure.error == ERROR_LOCK_VIOLATION;
   for (const auto& [label, value] : failure.details) out.details.emplace_back(Narrow(label), Narrow(value));
   return out;
 }
@@ -27,9 +28,12 @@ OpResult Converted(const OsResult& result) {
 
 StartResult Win32PlatformOps::StartProgram(std::string_view commandLine, int windowStyle) {
   const std::string folder = AppFolder();
-  const std::string program = ProgramPathFor(commandLine, folder, Narrow(SystemFolder()));
+  const auto program = ProgramPathFor(commandLine, folder, Narrow(SystemFolder()));
+  if (!program)
+    return {ToFailure(OsFailure{L"find the system's command interpreter", {{L"Command line", Widen(commandLine)}},
+                                ERROR_PATH_NOT_FOUND})};
   StartedProcess started;
-  if (OpResult failure = Converted(StartProcess(Widen(program), Widen(commandLine), Widen(folder),
+  if (OpResult failure = Converted(StartProcess(Widen(*program), Widen(commandLine), Widen(folder),
                                                 static_cast<WORD>(windowStyle), &started)))
     return {std::move(failure)};
   runs_.push_back(std::move(started));
@@ -112,12 +116,23 @@ std::string Win32PlatformOps::AppFolder() { return FolderOfModulePath(Narrow(Mod
 
 // The mutex lives as long as the process, so of two copies started at the same moment
 // exactly one sees the other.
+// A mutex that cannot be created or opened (access denied, as when the first copy runs
+// elevated) counts as another copy running: two copies must never work on one folder.
 bool Win32PlatformOps::PreviousInstance() {
-  if (!instanceMutex_.Valid()) {
+  if (!instanceChecked_) {
+    instanceChecked_ = true;
     instanceMutex_.Reset(CreateMutexW(nullptr, FALSE, L"Local\\Kestrane.Launcher"));
-    previousInstance_ = GetLastError() == ERROR_ALREADY_EXISTS;
+    previousInstance_ = !instanceMutex_.Valid() || GetLastError() == ERROR_ALREADY_EXISTS;
   }
   return previousInstance_;
+}
+
+void Win32PlatformOps::SetShutdownBlockReason(std::string_view reason) {
+  if (!form_) return;
+  if (reason.empty())
+    ShutdownBlockReasonDestroy(form_);
+  else
+    ShutdownBlockReasonCreate(form_, Widen(reason).c_str());
 }
 
 void Win32PlatformOps::SetButtonEnabled(ButtonId button, bool enabled) {

@@ -38,6 +38,7 @@ class Win32PlatformOps final : public PlatformOps {
   OpResult SetWorkingFolder(std::string_view folder) override;
   void DoEvents() override;
   std::int64_t NowMs() override;
+  void SetShutdownBlockReason(std::string_view reason) override;
   BoxChoice ShowErrorBox(std::string_view text, bool offerRetry) override;
   [[noreturn]] void EndProgram(int exitCode = 0) override;
   std::string AppFolder() override;
@@ -57,6 +58,7 @@ class Win32PlatformOps final : public PlatformOps {
   std::array<HWND, 3> buttons_{};
   std::vector<StartedProcess> runs_;  // RunId n is runs_[n - 1]
   UniqueHandle instanceMutex_;
+  bool instanceChecked_ = false;
   bool previousInstance_ = false;
   std::int32_t timerInterval_ = 0;
   bool timerEnabled_ = false;

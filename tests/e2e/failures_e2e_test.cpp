@@ -6,27 +6,61 @@
 namespace kestrane::testing {
 namespace {
 
-// The client holds "l2.ini" open without sharing past the restore: the failure is
-// reported in full, the program ends, and the backup survives for the next start.
-TEST(FailuresEndToEnd, ARestoreBlockedByTheClientIsReportedAndTheNextStartRecovers) {
+// The client holds "l2.ini" for about 7 s from its start, past the restore due at 16 s:
+// the restore waits the lock out, and the player sees no box.
+TEST(FailuresEndToEnd, ALockAroundTheRestoreIsWaitedOut) {
   ClientFolder folder;
-  folder.Write(L"l2.hold", "10");
+  folder.Write(L"l2.hold", "7");
+  LauncherRun run(folder);
+  ASSERT_TRUE(run.WaitForWindow());
+  run.Click(L"Game Mode");
+  ASSERT_TRUE(run.WaitForExit(40000));
+  EXPECT_EQ(run.ExitCode(), 0u) << "an error was reported";
+  ASSERT_TRUE(folder.WaitForLog("l2", "let go", 0)) << "the client did not hold l2.ini";
+  EXPECT_GE(run.ExitTime(), folder.LogOf("l2", "let go").front().ms) << "the restore did not wait for the lock";
+  EXPECT_EQ(folder.Read(L"l2.ini"), folder.EncodedSettings());
+}
+
+// A lock that outlasts the retries: the box names the files and Windows' error and offers
+// Retry and Cancel.
+HWND WaitForInUseBox(ClientFolder& folder, LauncherRun& run) {
+  folder.Write(L"l2.hold", "12");
+  if (!run.WaitForWindow()) return nullptr;
+  run.Click(L"Game Mode");
+  const HWND box = run.WaitForErrorBox(40000);
+  if (!box) return nullptr;
+  const std::wstring text = probe::MessageBoxText(box);
+  EXPECT_EQ(probe::Text(box), L"Kestrane");
+  EXPECT_TRUE(GetDlgItem(box, IDRETRY) && GetDlgItem(box, IDCANCEL)) << "no Retry and Cancel";
+  EXPECT_NE(text.find(L"could not copy a file"), std::wstring::npos) << Narrow(text);
+  EXPECT_NE(text.find(folder.File(L"l2.bak")), std::wstring::npos) << Narrow(text);
+  EXPECT_NE(text.find(folder.File(L"l2.ini")), std::wstring::npos) << Narrow(text);
+  EXPECT_NE(text.find(L"Windows error 32: "), std::wstring::npos) << Narrow(text);
+  EXPECT_FALSE(run.WaitForExit(500)) << "the program ended before the player answered";
+  return box;
+}
+
+TEST(FailuresEndToEnd, RetryAfterTheClientLetGoRestoresAndEndsNormally) {
+  ClientFolder folder;
+  LauncherRun run(folder);
+  const HWND box = WaitForInUseBox(folder, run);
+  ASSERT_TRUE(box);
+  ASSERT_TRUE(folder.WaitForLog("l2", "let go", 20000));
+  probe::AnswerMessageBox(box, IDRETRY);
+  ASSERT_TRUE(run.WaitForExit(15000));
+  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_FALSE(probe::FindMessageBox(run.ProcessId()));
+  EXPECT_EQ(folder.Read(L"l2.ini"), folder.EncodedSettings());
+}
+
+TEST(FailuresEndToEnd, CancelEndsKeepsTheBackupAndTheNextStartRecovers) {
+  ClientFolder folder;
   {
     LauncherRun run(folder);
-    ASSERT_TRUE(run.WaitForWindow());
-    run.Click(L"Game Mode");
-    const HWND box = run.WaitForErrorBox(30000);
-    ASSERT_TRUE(box) << "no error report";
-    const std::wstring text = probe::MessageBoxText(box);
-    EXPECT_EQ(probe::Text(box), L"Kestrane");
-    EXPECT_NE(text.find(L"could not copy a file"), std::wstring::npos) << Narrow(text);
-    EXPECT_NE(text.find(folder.File(L"l2.bak")), std::wstring::npos) << Narrow(text);
-    EXPECT_NE(text.find(folder.File(L"l2.ini")), std::wstring::npos) << Narrow(text);
-    EXPECT_NE(text.find(L"Windows error 32: "), std::wstring::npos) << Narrow(text);
-    EXPECT_GT(text.size(), text.find(L"Windows error 32: ") + 20) << "the error's text is missing";
-    EXPECT_FALSE(run.WaitForExit(500)) << "the program ended before the report was dismissed";
-    probe::DismissMessageBox(box);
-    ASSERT_TRUE(run.WaitForExit(10000)) << "the program did not end after the report";
+    const HWND box = WaitForInUseBox(folder, run);
+    ASSERT_TRUE(box);
+    probe::AnswerMessageBox(box, IDCANCEL);
+    ASSERT_TRUE(run.WaitForExit(10000)) << "the program did not end after Cancel";
     EXPECT_EQ(run.ExitCode(), 1u);
   }
   EXPECT_EQ(folder.Read(L"l2.bak"), folder.EncodedSettings());
@@ -51,6 +85,57 @@ TEST(FailuresEndToEnd, KilledBetweenTheEncodeAndTheRestoreTheNextStartRecovers) 
   ASSERT_TRUE(next.WaitForWindow());
   EXPECT_EQ(folder.Read(L"l2.ini"), folder.Read(L"l2.bak"));
   EXPECT_EQ(folder.Read(L"l2.bak"), folder.EncodedSettings());
+}
+
+// Windows' logoff, 10 s into Game Mode (after the encode): the stored settings are back as
+// soon as the end-session message returns, and the program is gone.
+TEST(SessionEndToEnd, ALogoffDuringGameModePutsTheSettingsBackBeforeItReturns) {
+  ClientFolder folder;
+  LauncherRun run(folder);
+  const HWND window = run.WaitForWindow();
+  ASSERT_TRUE(window);
+  run.Click(L"Game Mode");
+  ASSERT_TRUE(folder.WaitForLog("l2encdec", "done -e413", 15000));
+  Sleep(1000);
+  ASSERT_NE(folder.Read(L"l2.ini"), folder.EncodedSettings()) << "the encode did not patch l2.ini";
+  DWORD_PTR answer = 0;
+  SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 10000, &answer);
+  EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE)) << "the logoff was refused";
+  SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 10000, &answer);
+  EXPECT_EQ(folder.Read(L"l2.ini"), folder.EncodedSettings());
+  ASSERT_TRUE(run.WaitForExit(5000)) << "the program went on after the session ended";
+  EXPECT_TRUE(folder.LogOf("l2").empty()) << "the client was started during the logoff";
+}
+
+// Under Wine a click posted to a disabled button still reaches the window.
+TEST(SessionEndToEnd, TwoClicksBackToBackRunOneSequence) {
+  ClientFolder folder;
+  LauncherRun run(folder);
+  const HWND window = run.WaitForWindow();
+  ASSERT_TRUE(window);
+  const HWND game = probe::FindButton(window, L"Game Mode");
+  probe::Click(game);
+  probe::Click(game);
+  ASSERT_TRUE(run.WaitForExit(30000));
+  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_EQ(folder.LogOf("l2encdec", "args=\"-d").size(), 1u);
+  EXPECT_EQ(folder.LogOf("l2encdec", "args=\"-e413").size(), 1u);
+  EXPECT_EQ(folder.LogOf("l2", "started").size(), 1u);
+  EXPECT_EQ(folder.Read(L"l2.ini"), folder.EncodedSettings());
+}
+
+TEST(SessionEndToEnd, ExitThenGameModeBackToBackCompletesExitAndNeverRunsTheTool) {
+  ClientFolder folder;
+  LauncherRun run(folder);
+  const HWND window = run.WaitForWindow();
+  ASSERT_TRUE(window);
+  probe::Click(probe::FindButton(window, L"Exit"));
+  probe::Click(probe::FindButton(window, L"Game Mode"));
+  ASSERT_TRUE(run.WaitForExit(20000));
+  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_FALSE(folder.Has(L"l2.bak"));
+  EXPECT_TRUE(folder.Log().empty()) << "the tool or the client ran";
+  EXPECT_EQ(folder.Read(L"l2.ini"), folder.EncodedSettings());
 }
 
 }  // namespace

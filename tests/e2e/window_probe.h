@@ -30,5 +30,7 @@ void Click(HWND button);
 HWND FindMessageBox(DWORD processId);
 std::wstring MessageBoxText(HWND box);
 void DismissMessageBox(HWND box);
+// Presses a box's button: IDOK, IDRETRY, IDCANCEL.
+void AnswerMessageBox(HWND box, int button);
 
 }  // namespace probe

@@ -181,12 +181,14 @@ TEST_F(ModeLaunchTest, AClientThatCannotBeStartedLeavesTheStoredSettingsBehind) 
 
 TEST_F(ModeLaunchTest, ARunThatTimesOutIsStoppedSoThatItCannotWriteAfterTheRestore) {
   fake.ScriptRun(kEncode, {-1, 0, nullptr});
+  fake.At(9000, [&] { fake.PutFile("l2.ini", "HALF-WRITTEN"); });
   RunToEnd(GameModeClick);
   EXPECT_THAT(Trace({"StopRun", "Copy"}), ElementsAre("StopRun 2", "Copy l2.bak l2.ini"));
+  EXPECT_EQ(fake.FileBytes("l2.ini"), "STORED");
 }
 
 TEST_F(ModeLaunchTest, AFailedRestoreAfterAFailedStepIsToldToThePlayer) {
-  fake.ScriptRun(kDecode, {300, 1, nullptr});
+  fake.ScriptRun(kDecode, {300, 1, [&] { fake.PutFile("l2.ini", "HALF-WRITTEN"); }});
   fake.FailOn("Copy", "l2.bak");
   const auto ended = RunToEnd(GameModeClick);
   EXPECT_THAT(ended.report, AllOf(HasSubstr("could not decode"), HasSubstr("could not be put back from l2.bak")));

@@ -4,6 +4,7 @@
 #include "client/mode_profiles.h"
 #include "platform/fake_platform_ops.h"
 #include "platform/program_paths.h"
+#include "tests/unit/fake_form.h"
 
 namespace kestrane {
 namespace {
@@ -16,6 +17,7 @@ TEST(ProgramPathFor, CommandInterpreterComesFromTheSystemFolderAndTheClientFromT
   EXPECT_EQ(ProgramPathFor("l2", "D:\\Client", "C:\\Windows\\system32"), "D:\\Client\\l2.exe");
   EXPECT_EQ(ProgramPathFor("l2.exe", "K:\\", "C:\\Windows\\system32"), "K:\\l2.exe");
   EXPECT_EQ(ProgramPathFor("\"C:\\Tools\\a b.exe\" -x", "D:\\Client", "C:\\W"), "C:\\Tools\\a b.exe");
+  EXPECT_EQ(ProgramPathFor("cmd /x /c l2encdec.exe", "D:\\Client", ""), std::nullopt) << "never a bare cmd.exe";
 }
 
 TEST(FolderOfModulePath, KeepsTheSeparatorOnlyAtADriveRoot) {
@@ -32,11 +34,14 @@ TEST(WorkFilePath, AtADriveRootKeepsBothSeparators) {
   EXPECT_EQ(WorkFilePath(platform), "C:\\Игры\\クライアント/temp.dat");
 }
 
-TEST(PatchClientSettings, AddsTheSectionToAWorkFileWithoutIt) {
-  FakePlatformOps platform;
-  platform.PutFile("C:\\Games\\Client\\temp.dat", "[Video]\nWidth=800\n");
-  PatchClientSettings(platform, DevelopProfile);
-  EXPECT_EQ(platform.FileBytes("temp.dat"),
+using PatchClientSettingsTest = testing::FakeFormTest;
+
+// The path is the program's folder and "/temp.dat", whatever the working folder is.
+TEST_F(PatchClientSettingsTest, AddsTheSectionToAWorkFileWithoutIt) {
+  fake.SetWorkingFolder("C:\\Users\\Player");
+  fake.PutFile("C:\\Games\\Client\\temp.dat", "[Video]\nWidth=800\n");
+  ASSERT_FALSE(PatchClientSettings(fake, DevelopProfile));
+  EXPECT_EQ(fake.FileBytes("C:\\Games\\Client\\temp.dat"),
             "[Video]\nWidth=800\n[URL]\nIsL2NetLogin=False\nIsL2Console=False\nIsUseCommand=False\nL2ThreadFilter=0\n");
 }
 

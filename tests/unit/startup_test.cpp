@@ -19,8 +19,7 @@ TEST_F(StartupTest, FirstStartTakesTheBackupThenRestoresItAndEnablesTheButtons) 
                           "PreviousInstance", "SetWorkingFolder C:\\Games\\Client", "Exists l2encdec.exe",
                           "Exists l2.ini", "Exists l2.exe", "DiscardInterruptedCopy l2.bak",
                           "DiscardInterruptedCopy l2.ini", "DiscardInterruptedCopy temp.dat", "Exists l2.bak",
-                          "Copy l2.ini l2.bak", "Exists l2.bak",
-                          "Copy l2.bak l2.ini", "SetButtonEnabled 1 true", "SetButtonEnabled 2 true",
+                          "Copy l2.ini l2.bak", "Exists l2.bak", "SetButtonEnabled 1 true", "SetButtonEnabled 2 true",
                           "SetButtonEnabled 3 true"));
   EXPECT_EQ(fake.FileBytes("l2.bak"), "SETTINGS-1");
   EXPECT_EQ(fake.FileBytes("l2.ini"), "SETTINGS-1");

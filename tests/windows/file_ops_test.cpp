@@ -132,9 +132,12 @@ TEST(FileOperations, PresenceAndDeleteIncludingAMissingFile) {
   EXPECT_TRUE(PathExists(folder.Path())) << "a folder counts as present, as for any path";
   EXPECT_FALSE(DeleteFileNamed(folder.File(L"temp.dat")));
   EXPECT_FALSE(PathExists(folder.File(L"temp.dat")));
-  const auto failure = DeleteFileNamed(folder.File(L"temp.dat"));
-  ASSERT_TRUE(failure);
-  EXPECT_EQ(failure->error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_FALSE(DeleteFileNamed(folder.File(L"temp.dat"))) << "a file already gone counts as deleted";
+  folder.Write(L"l2.bak", "x");
+  SetFileAttributesW(folder.File(L"l2.bak").c_str(), FILE_ATTRIBUTE_READONLY);
+  const auto failure = DeleteFileNamed(folder.File(L"l2.bak"));
+  ASSERT_TRUE(failure) << "other errors still count";
+  EXPECT_EQ(failure->error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
 }
 
 TEST(FileOperations, FolderNamedBeyondTheAnsiCodePage) {

@@ -1,5 +1,8 @@
 #include <gmock/gmock.h>
 
+#include <thread>
+
+#include "app/main_window.h"
 #include "client/ini_text.h"
 #include "client/mode_profiles.h"
 #include "platform/win32_files.h"
@@ -65,10 +68,25 @@ TEST_F(SettingsPatchOnDisk, WorkCopiesThatCannotBePatchedSafelyAreRefusedUntouch
   }
 }
 
+// The write is a file step: the player is asked Retry or Cancel, and here answers Cancel.
 TEST_F(SettingsPatchOnDisk, AWriteThatCannotLandIsReportedWithItsError) {
   folder.Write(L"temp.dat", "[URL]\r\nIsL2Console=False\r\n");
   SetFileAttributesW(folder.File(L"temp.dat").c_str(), FILE_ATTRIBUTE_READONLY);
+  std::wstring asked;
+  std::thread player([&] {
+    for (int waited = 0; waited < 10000; waited += 50, Sleep(50)) {
+      const HWND box = FindWindowW(L"#32770", L"Kestrane");
+      if (!box || !GetDlgItem(box, IDRETRY)) continue;
+      asked = L"Retry";
+      PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+      return;
+    }
+  });
+  Form1 = MainForm{};
+  Form1.Bind(platform);
   const OpResult refused = Patch(L"temp.dat");
+  player.join();
+  EXPECT_EQ(asked, L"Retry") << "no box offered Retry";
   ASSERT_TRUE(refused);
   EXPECT_THAT(refused->summary, HasSubstr("The mode's settings could not be written."));
   EXPECT_EQ(refused->error, static_cast<std::uint32_t>(ERROR_ACCESS_DENIED));
