@@ -1,7 +1,5 @@
 #include "app/failure_report.h"
 
-#include <cstdlib>
-
 #include "app/main_window.h"
 #include "app/paced_wait.h"
 
@@ -19,9 +17,9 @@ std::string DescribeFailure(const Failure& failure) {
 // "l2.bak" is never touched on the way out, so the next start-up restores from it.
 void StopWithFailure(const Failure& failure) {
   auto& platform = Form1.Platform();
+  ShowProgressAs(ProgressState::Error);
   if (!failure.shown) platform.ShowErrorBox(DescribeFailure(failure), false);
-  platform.EndProgram(1);
-  std::abort();  // not reached: the compiler cannot see through the virtual call that it ends
+  EndAction(1);
 }
 
 void Must(const OpResult& result) {
@@ -45,7 +43,10 @@ OpResult FileStep(PlatformOps& platform, const std::function<OpResult()>& step) 
     Failure asked = *failure;
     asked.advice = "Retry once the file is free (close the game client if it runs). Cancel ends Kestrane; "
                    "l2.bak is kept, and Kestrane's next start puts the settings back.";
-    if (platform.ShowErrorBox(DescribeFailure(asked), true) != BoxChoice::Retry) {
+    ShowProgressAs(ProgressState::Error);
+    const BoxChoice choice = platform.ShowErrorBox(DescribeFailure(asked), true);
+    ShowProgressAs(ProgressState::Normal);
+    if (choice != BoxChoice::Retry) {
       failure->shown = true;
       return failure;
     }

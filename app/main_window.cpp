@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include <cstdlib>
+
 #include "app/failure_report.h"
 #include "client/client_files.h"
 
@@ -37,11 +39,44 @@ bool FormQueryClose() { return Form1.ButtonsEnabled() && !Form1.ActionRunning();
 
 // The disabled buttons are only a hint: a click already queued, or one that Wine delivers to
 // a disabled button, still reaches its handler while an action pumps events in its pauses.
-bool BeginAction() {
+bool BeginAction(int plannedSeconds) {
   if (Form1.ActionRunning()) return false;
+  auto& platform = Form1.Platform();
   Form1.SetActionRunning(true);
-  Form1.Platform().SetShutdownBlockReason(kShutdownBlockReason);
+  platform.SetShutdownBlockReason(kShutdownBlockReason);
+  platform.SetWorkingCursor(true);
+  Form1.SetProgress(plannedSeconds * 1000, 0);
+  ShowProgressAs(ProgressState::Normal);
   return true;
+}
+
+void EndAction(int exitCode) {
+  auto& platform = Form1.Platform();
+  if (Form1.ActionRunning()) {
+    platform.ShowProgress(ProgressState::None, 0, 0);
+    platform.SetWorkingCursor(false);
+    platform.SetShutdownBlockReason("");
+  }
+  platform.EndProgram(exitCode);
+  std::abort();  // not reached: the compiler cannot see through the virtual call that it ends
+}
+
+// Only the planned pauses count as progress; waits beyond them show as busy instead.
+void ShowPauseProgress(std::int64_t pauseMs, std::int64_t intoPauseMs) {
+  if (!Form1.ActionRunning()) return;
+  const std::int64_t into = intoPauseMs < pauseMs ? intoPauseMs : pauseMs;
+  Form1.Platform().ShowProgress(ProgressState::Normal, Form1.PassedMs() + into, Form1.PlannedMs());
+}
+
+void CompletePauseProgress(std::int64_t pauseMs) {
+  if (!Form1.ActionRunning()) return;
+  Form1.SetProgress(Form1.PlannedMs(), Form1.PassedMs() + pauseMs);
+  ShowProgressAs(ProgressState::Normal);
+}
+
+void ShowProgressAs(ProgressState state) {
+  if (!Form1.ActionRunning()) return;
+  Form1.Platform().ShowProgress(state, Form1.PassedMs(), Form1.PlannedMs());
 }
 
 // The process may be ended as soon as this returns, so the restore happens here and now:
@@ -54,7 +89,7 @@ void FormEndSession(bool sessionEnds) {
     if (Form1.ActiveRun() != RunId::None) platform.StopRun(Form1.ActiveRun());
     if (platform.FileExists(kSettingsBackup)) platform.CopyOver(kSettingsBackup, kClientSettings);
   }
-  platform.EndProgram(0);
+  EndAction(0);
 }
 
 }  // namespace kestrane

@@ -20,12 +20,21 @@ class MainForm {
   // The tool run the running action waits on, if any: a session end must stop it.
   RunId ActiveRun() const { return activeRun_; }
   void SetActiveRun(RunId run) { activeRun_ = run; }
+  // The running action's planned length and how much of it has passed, in milliseconds.
+  std::int64_t PlannedMs() const { return plannedMs_; }
+  std::int64_t PassedMs() const { return passedMs_; }
+  void SetProgress(std::int64_t plannedMs, std::int64_t passedMs) {
+    plannedMs_ = plannedMs;
+    passedMs_ = passedMs;
+  }
 
  private:
   PlatformOps* platform_ = nullptr;
   bool buttonsEnabled_ = false;
   bool actionRunning_ = false;
   RunId activeRun_ = RunId::None;
+  std::int64_t plannedMs_ = 0;
+  std::int64_t passedMs_ = 0;
 };
 
 extern MainForm Form1;
@@ -36,8 +45,16 @@ void FormLoad();
 void SetButtonsEnabled(bool enabled);
 // Whether a request to close the window may end the program now.
 bool FormQueryClose();
-// Marks an action as running; false when one already runs, and the caller must do nothing.
-bool BeginAction();
+// Marks an action of the given planned length as running; false when one already runs,
+// and the caller must do nothing.
+bool BeginAction(int plannedSeconds);
+// The last step of every action: what showed it running goes, and the program ends.
+[[noreturn]] void EndAction(int exitCode = 0);
+
+// The taskbar progress of the running action.
+void ShowPauseProgress(std::int64_t pauseMs, std::int64_t intoPauseMs);
+void CompletePauseProgress(std::int64_t pauseMs);
+void ShowProgressAs(ProgressState state);
 // Windows' logoff or shutdown: with a true session end the program ends, after putting the
 // stored settings back if an action was running.
 void FormEndSession(bool sessionEnds);

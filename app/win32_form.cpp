@@ -91,6 +91,7 @@ bool Win32Form::Create(HINSTANCE instance) {
   }
   lastFocus_ = buttons_[0];
   platform_.AttachWindow(window_, buttons_);
+  taskbarButtonCreated_ = RegisterWindowMessageW(L"TaskbarButtonCreated");
   ApplyDpi(DpiOfWindow(window_));
   return true;
 }
@@ -137,7 +138,18 @@ LRESULT CALLBACK Win32Form::WindowProc(HWND window, UINT message, WPARAM wParam,
 }
 
 LRESULT Win32Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+  if (taskbarButtonCreated_ && message == taskbarButtonCreated_) {
+    platform_.AttachTaskbarButton();
+    return 0;
+  }
   switch (message) {
+    case WM_SETCURSOR:
+      // The buttons pass the question to their parent first, so this covers them too.
+      if (LOWORD(lParam) == HTCLIENT) {
+        SetCursor(platform_.ClientCursor());
+        return TRUE;
+      }
+      break;
     case WM_COMMAND:
       OnCommand(LOWORD(wParam), HIWORD(wParam));
       return 0;

@@ -39,6 +39,7 @@ class Win32Form {
   HWND lastFocus_ = nullptr;
   HFONT font_ = nullptr;
   UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
+  UINT taskbarButtonCreated_ = 0;
 };
 
 // Runs the idle window's message loop until the window is closed.

@@ -11,14 +11,14 @@ namespace kestrane {
 // The backup's presence is tested again after the pause, as something else may have
 // removed it meanwhile.
 void ExitClick() {
-  if (!BeginAction()) return;
+  if (!BeginAction(5)) return;
   auto& platform = Form1.Platform();
   SetButtonsEnabled(false);
   Must(RemoveWorkFile(platform));
   Must(RestoreSettingsFromBackup(platform));
   WaitSeconds(5);
   Must(RemoveSettingsBackup(platform));
-  platform.EndProgram();
+  EndAction();
 }
 
 }  // namespace kestrane

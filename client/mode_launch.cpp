@@ -62,9 +62,13 @@ ToolRun StartTool(PlatformOps& platform, std::string_view commandLine, std::stri
 // The pause is a minimum: a run still going afterwards is waited for, in short steps of
 // the same paced wait, until kToolTimeoutSeconds after its start.
 std::optional<std::uint32_t> AwaitRun(PlatformOps& platform, const ToolRun& run) {
-  for (;;) {
-    if (const auto exitCode = platform.ExitCodeOf(run.id)) return exitCode;
+  for (bool waited = false;; waited = true) {
+    if (const auto exitCode = platform.ExitCodeOf(run.id)) {
+      if (waited) ShowProgressAs(ProgressState::Normal);
+      return exitCode;
+    }
     if (platform.NowMs() - run.startedMs >= kToolTimeoutSeconds * 1000) return std::nullopt;
+    if (!waited) ShowProgressAs(ProgressState::Waiting);
     WaitMilliseconds(kToolPollMilliseconds);
   }
 }
@@ -97,7 +101,7 @@ OpResult CheckToolRun(PlatformOps& platform, const ToolRun& run) {
 // before the next builds on it, and the last step restores the stored settings so the mode
 // holds for one start only.
 void RunModeSequence(const ModeProfile& profile) {
-  if (!BeginAction()) return;
+  if (!BeginAction(kModePlannedSeconds)) return;
   auto& platform = Form1.Platform();
   SetButtonsEnabled(false);
   StopSequenceOnFailure(RemoveWorkFile(platform));  // an earlier run's copy must not pass for this one's
@@ -112,7 +116,7 @@ void RunModeSequence(const ModeProfile& profile) {
   StopSequenceOnFailure(platform.StartProgram(kClientCommand, kShellWindowStyle).failure);
   WaitSeconds(5);
   Must(RestoreSettingsFromBackup(platform));
-  platform.EndProgram();
+  EndAction();
 }
 
 void GameModeClick() { RunModeSequence(GameProfile); }

@@ -13,6 +13,8 @@ inline constexpr std::string_view kClientCommand = "l2.exe";
 inline constexpr int kShellWindowStyle = 2;
 // How long after its start a tool run may take before the sequence gives up on it.
 inline constexpr int kToolTimeoutSeconds = 60;
+// The pauses of a mode run, which its progress shows.
+inline constexpr int kModePlannedSeconds = 5 + 3 + 3 + 5;
 // How often a tool run that outlasts its pause is looked at.
 inline constexpr int kToolPollMilliseconds = 100;
 

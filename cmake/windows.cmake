@@ -16,7 +16,7 @@ add_library(kestrane_win32 STATIC
   platform/win32_files.cpp
   platform/win32_platform_ops.cpp
   app/win32_form.cpp)
-target_link_libraries(kestrane_win32 PUBLIC kestrane_logic user32 gdi32)
+target_link_libraries(kestrane_win32 PUBLIC kestrane_logic user32 gdi32 ole32 uuid)
 if(KESTRANE_SPIN_WAIT)
   target_compile_definitions(kestrane_win32 PRIVATE KESTRANE_SPIN_WAIT)
 endif()

@@ -191,8 +191,23 @@ void FakePlatformOps::SetShutdownBlockReason(std::string_view reason) {
   blockReason_ = reason;
 }
 
+void FakePlatformOps::ShowProgress(ProgressState state, std::int64_t done, std::int64_t total) {
+  switch (state) {
+    case ProgressState::None: progress_ = "none"; break;
+    case ProgressState::Normal: progress_ = "normal " + std::to_string(done) + "/" + std::to_string(total); break;
+    case ProgressState::Waiting: progress_ = "waiting"; break;
+    case ProgressState::Error: progress_ = "error"; break;
+  }
+  Record("Progress", {progress_});
+}
+
+void FakePlatformOps::SetWorkingCursor(bool working) {
+  Record("Cursor", {working ? "working" : "arrow"});
+  workingCursor_ = working;
+}
+
 BoxChoice FakePlatformOps::ShowErrorBox(std::string_view text, bool offerRetry) {
-  Record("ErrorBox", {std::string(text), offerRetry ? "retry" : "ok"});
+  Record("ErrorBox", {std::string(text), offerRetry ? "retry" : "ok", progress_});
   lastErrorText_ = text;
   if (!offerRetry || answers_.empty()) return BoxChoice::Close;
   const BoxChoice answer = answers_.front();

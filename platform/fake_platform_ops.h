@@ -52,6 +52,8 @@ class FakePlatformOps final : public PlatformOps {
   void DoEvents() override;
   std::int64_t NowMs() override { return nowMs_; }
   void SetShutdownBlockReason(std::string_view reason) override;
+  void ShowProgress(ProgressState state, std::int64_t done, std::int64_t total) override;
+  void SetWorkingCursor(bool working) override;
   BoxChoice ShowErrorBox(std::string_view text, bool offerRetry) override;
   [[noreturn]] void EndProgram(int exitCode = 0) override;
   std::string AppFolder() override;
@@ -80,6 +82,9 @@ class FakePlatformOps final : public PlatformOps {
   // The player's answers to the error boxes that offer Retry, in order; Cancel after them.
   void AnswerErrorBoxes(std::vector<BoxChoice> answers) { answers_ = std::move(answers); }
   const std::string& ShutdownBlockReason() const { return blockReason_; }
+  // What the taskbar button shows now, as "none", "normal 5000/16000", "waiting", "error".
+  std::string Progress() const { return progress_; }
+  bool WorkingCursor() const { return workingCursor_; }
   // Programs started with this command line run as the script says; others end at once.
   void ScriptRun(std::string commandLine, FakeRunScript script);
   void SetTickHandler(std::function<void()> handler) { tickHandler_ = std::move(handler); }
@@ -120,6 +125,8 @@ class FakePlatformOps final : public PlatformOps {
   std::map<std::string, std::int64_t> heldUntil_;
   std::vector<BoxChoice> answers_;
   std::string blockReason_;
+  std::string progress_ = "none";
+  bool workingCursor_ = false;
   std::vector<Run> runs_;
   std::multimap<std::int64_t, std::function<void()>> scheduled_;
   std::function<void()> tickHandler_;

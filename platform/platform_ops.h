@@ -42,6 +42,9 @@ struct FileStamp {
 
 enum class BoxChoice { Close, Retry };
 
+// What the taskbar button shows: nothing, how far, busy without a measure, or an error.
+enum class ProgressState { None, Normal, Waiting, Error };
+
 // Every service of Windows and of the runtime that the launcher's logic rests on.
 // Texts are UTF-8; the Win32 implementation converts them to UTF-16 at the call.
 class PlatformOps {
@@ -78,6 +81,10 @@ class PlatformOps {
   // While an action runs, Windows shows this reason to a logoff or shutdown that waits
   // for the program; an empty reason removes it.
   virtual void SetShutdownBlockReason(std::string_view reason) = 0;
+  // The taskbar button's progress: done of total, in the state given.
+  virtual void ShowProgress(ProgressState state, std::int64_t done, std::int64_t total) = 0;
+  // The working-in-background cursor over the window, or the normal arrow.
+  virtual void SetWorkingCursor(bool working) = 0;
   // Shows the error box captioned "Kestrane"; with offerRetry it asks Retry or Cancel.
   virtual BoxChoice ShowErrorBox(std::string_view text, bool offerRetry) = 0;
   // Ends the program at once; nothing after the call runs.

@@ -83,6 +83,58 @@ OpResult Win32PlatformOps::SetWorkingFolder(std::string_view folder) {
 
 std::int64_t Win32PlatformOps::NowMs() { return static_cast<std::int64_t>(GetTickCount64()); }
 
+// The taskbar object exists only once the shell has made the button (Windows 7 and later);
+// without it, or without the shell's object (as under Wine), progress is simply not shown.
+void Win32PlatformOps::AttachTaskbarButton() {
+  if (!comStarted_) comStarted_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  if (!comStarted_) return;
+  ITaskbarList3* taskbar = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+                              reinterpret_cast<void**>(&taskbar))))
+    return;
+  taskbar_.reset(taskbar);
+  if (FAILED(taskbar_->HrInit())) {
+    taskbar_.reset();
+    return;
+  }
+  ApplyProgress();
+}
+
+void Win32PlatformOps::ShowProgress(ProgressState state, std::int64_t done, std::int64_t total) {
+  progressState_ = state;
+  progressDone_ = done;
+  progressTotal_ = total;
+  ApplyProgress();
+}
+
+void Win32PlatformOps::ApplyProgress() {
+  if (!taskbar_ || !form_) return;
+  TBPFLAG flag = TBPF_NOPROGRESS;
+  switch (progressState_) {
+    case ProgressState::None: flag = TBPF_NOPROGRESS; break;
+    case ProgressState::Normal: flag = TBPF_NORMAL; break;
+    case ProgressState::Waiting: flag = TBPF_INDETERMINATE; break;
+    case ProgressState::Error: flag = TBPF_ERROR; break;
+  }
+  taskbar_->SetProgressState(form_, flag);
+  if (flag == TBPF_NORMAL || flag == TBPF_ERROR)
+    taskbar_->SetProgressValue(form_, static_cast<ULONGLONG>(progressDone_), static_cast<ULONGLONG>(progressTotal_));
+}
+
+// The arrow with the hourglass: busy, yet the window still answers.
+HCURSOR Win32PlatformOps::ClientCursor() const {
+  return LoadCursorW(nullptr, workingCursor_ ? IDC_APPSTARTING : IDC_ARROW);
+}
+
+void Win32PlatformOps::SetWorkingCursor(bool working) {
+  workingCursor_ = working;
+  POINT at{};
+  if (form_ && GetCursorPos(&at)) {
+    const HWND under = WindowFromPoint(at);
+    if (under == form_ || IsChild(form_, under)) SetCursor(ClientCursor());
+  }
+}
+
 BoxChoice Win32PlatformOps::ShowErrorBox(std::string_view text, bool offerRetry) {
   const HWND owner = (form_ && IsWindowVisible(form_)) ? form_ : nullptr;
   const UINT style = offerRetry ? MB_RETRYCANCEL | MB_ICONWARNING : MB_OK | MB_ICONERROR;

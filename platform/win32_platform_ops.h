@@ -1,9 +1,11 @@
 #pragma once
 
 #include <windows.h>
+#include <shobjidl.h>
 
 #include <array>
 #include <chrono>
+#include <memory>
 #include <vector>
 
 #include "platform/platform_ops.h"
@@ -24,6 +26,10 @@ class Win32PlatformOps final : public PlatformOps {
   void AttachWindow(HWND form, const std::array<HWND, 3>& buttons);
   // For the window's WM_TIMER: true when the tick is due and goes to the tick handler.
   bool TakeDueTick();
+  // For the shell's TaskbarButtonCreated: the button exists, and can show progress now.
+  void AttachTaskbarButton();
+  // For WM_SETCURSOR over the window's client area.
+  HCURSOR ClientCursor() const;
 
   StartResult StartProgram(std::string_view commandLine, int windowStyle) override;
   std::optional<std::uint32_t> ExitCodeOf(RunId run) override;
@@ -39,6 +45,8 @@ class Win32PlatformOps final : public PlatformOps {
   void DoEvents() override;
   std::int64_t NowMs() override;
   void SetShutdownBlockReason(std::string_view reason) override;
+  void ShowProgress(ProgressState state, std::int64_t done, std::int64_t total) override;
+  void SetWorkingCursor(bool working) override;
   BoxChoice ShowErrorBox(std::string_view text, bool offerRetry) override;
   [[noreturn]] void EndProgram(int exitCode = 0) override;
   std::string AppFolder() override;
@@ -57,6 +65,16 @@ class Win32PlatformOps final : public PlatformOps {
   HWND form_ = nullptr;
   std::array<HWND, 3> buttons_{};
   std::vector<StartedProcess> runs_;  // RunId n is runs_[n - 1]
+  struct ReleaseCom {
+    void operator()(ITaskbarList3* object) const { object->Release(); }
+  };
+  void ApplyProgress();
+
+  std::unique_ptr<ITaskbarList3, ReleaseCom> taskbar_;
+  bool comStarted_ = false;
+  ProgressState progressState_ = ProgressState::None;
+  std::int64_t progressDone_ = 0, progressTotal_ = 0;
+  bool workingCursor_ = false;
   UniqueHandle instanceMutex_;
   bool instanceChecked_ = false;
   bool previousInstance_ = false;

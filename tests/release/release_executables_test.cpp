@@ -31,7 +31,7 @@ class ReleaseExecutable : public ::testing::TestWithParam<Build> {
 // program's folder, so no DLL dropped beside the program can be loaded in their place.
 TEST_P(ReleaseExecutable, ImportsOnlyWindowsOwnDllsAndStaysSmall) {
   EXPECT_EQ(image_->Machine(), GetParam().machine);
-  const std::vector<std::string> allowed = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll"};
+  const std::vector<std::string> allowed = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll", "ole32.dll"};
   const auto imports = image_->ImportedDlls();
   EXPECT_FALSE(imports.empty());
   for (std::string dll : imports) {

@@ -80,7 +80,9 @@ TEST_F(InUseTest, ASessionEndDuringAnActionRestoresAtOnceAndEnds) {
   ModelTool("[URL]\r\n", 1000, 30000);
   fake.At(9000, [&] { fake.PutFile("l2.ini", "HALF-ENCODED"); });
   bool restoredOnReturn = false;
+  std::string reasonMeanwhile;
   fake.At(10000, [&] {
+    reasonMeanwhile = fake.ShutdownBlockReason();
     try {
       FormEndSession(true);
     } catch (const ProgramEnded&) {
@@ -93,7 +95,7 @@ TEST_F(InUseTest, ASessionEndDuringAnActionRestoresAtOnceAndEnds) {
   EXPECT_TRUE(restoredOnReturn);
   EXPECT_THAT(Trace({"StopRun"}), ElementsAre("StopRun 2"));
   EXPECT_TRUE(fake.CallsOf({"ErrorBox"}).empty());
-  EXPECT_EQ(fake.ShutdownBlockReason(), "Restoring the game's settings");
+  EXPECT_EQ(reasonMeanwhile, "Restoring the game's settings");
 }
 
 TEST_F(InUseTest, ASessionEndWhileIdleTouchesNothingAndACancelledOneDoesNothing) {
