@@ -28,7 +28,7 @@ add_custom_command(OUTPUT ${icon}
   DEPENDS ${CMAKE_SOURCE_DIR}/scripts/make-icon.py
   COMMENT "Drawing the icon")
 set_source_files_properties(res/kestrane.rc PROPERTIES OBJECT_DEPENDS "${icon};${CMAKE_SOURCE_DIR}/res/kestrane.manifest")
-set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_BINARY_DIR}/res -I${CMAKE_SOURCE_DIR}/res")
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_BINARY_DIR}/res -I${CMAKE_SOURCE_DIR}/res -I${CMAKE_SOURCE_DIR}/tests/support")
 enable_language(RC)
 
 add_executable(Kestrane WIN32 app/main.cpp res/kestrane.rc)
@@ -57,19 +57,21 @@ set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 
 file(GLOB windows_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/windows/*.cpp)
-add_executable(windows_tests ${windows_test_sources})
+set(dpi_aware_rc ${CMAKE_SOURCE_DIR}/tests/support/dpi_aware.rc)
+set_source_files_properties(${dpi_aware_rc} PROPERTIES OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/dpi_aware.manifest)
+add_executable(windows_tests ${windows_test_sources} ${dpi_aware_rc})
 target_link_libraries(windows_tests PRIVATE kestrane_win32 gmock gtest gtest_main)
 add_dependencies(windows_tests standin_client)
 target_link_options(windows_tests PRIVATE ${kestrane_static_link})
 
 file(GLOB e2e_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
 list(FILTER e2e_sources EXCLUDE REGEX "probe_main\\.cpp$")
-add_executable(e2e_tests ${e2e_sources} tests/windows/scratch_folder.cpp tests/standins/standin_common.cpp)
+add_executable(e2e_tests ${e2e_sources} tests/windows/scratch_folder.cpp tests/standins/standin_common.cpp ${dpi_aware_rc})
 target_link_libraries(e2e_tests PRIVATE kestrane_win32 gtest gtest_main)
 target_link_options(e2e_tests PRIVATE ${kestrane_static_link})
 add_dependencies(e2e_tests Kestrane standin_tool standin_client planted_program)
 
-add_executable(kestrane_probe tests/e2e/probe_main.cpp tests/e2e/window_probe.cpp)
+add_executable(kestrane_probe tests/e2e/probe_main.cpp tests/e2e/window_probe.cpp ${dpi_aware_rc})
 target_include_directories(kestrane_probe PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(kestrane_probe PRIVATE user32)
 target_link_options(kestrane_probe PRIVATE ${kestrane_static_link} -municode)
@@ -92,6 +94,6 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
 endif()
 
 # Benchmark helper, built on demand by scripts/benchmark.sh.
-add_executable(pause_bench EXCLUDE_FROM_ALL tests/bench/pause_bench.cpp)
+add_executable(pause_bench EXCLUDE_FROM_ALL tests/bench/pause_bench.cpp ${dpi_aware_rc})
 target_link_libraries(pause_bench PRIVATE kestrane_win32)
 target_link_options(pause_bench PRIVATE ${kestrane_static_link})

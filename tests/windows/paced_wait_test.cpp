@@ -16,7 +16,7 @@ TEST(PacedWaitOnTheRealWindow, LastsAtLeastItsLengthAndKeepsHandlingMessages) {
   Win32Form form(platform);
   ASSERT_TRUE(form.Create(GetModuleHandleW(nullptr)));
   form.Show(SW_SHOWNOACTIVATE);
-  PostMessageW(form.Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"x"));  // harmless; must be taken
+  ASSERT_TRUE(PostMessageW(form.Handle(), WM_NULL, 0, 0)) << "nothing to take";  // harmless; must be taken
   for (int seconds : {1, 2}) {
     const auto start = std::chrono::steady_clock::now();
     WaitSeconds(seconds);
