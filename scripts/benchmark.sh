@@ -4,6 +4,7 @@
 # from start to the window, peak resident set, executable sizes; and the same sequence with
 # a build whose wait spins, for the ratio. Prints a table. Run on demand; not a test.
 set -euo pipefail
+export LC_ALL=C.UTF-8
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 

@@ -13,10 +13,8 @@ done
 
 rm -rf dist
 for arch in win32 win64; do
-  mkdir -p "dist/$arch"
-  cp "build/$arch/bin/Kestrane.exe" "dist/$arch/Kestrane.exe"
-  (cd "dist/$arch" && sha256sum Kestrane.exe > Kestrane.exe.sha256 && zip -q -X "../Kestrane-1.00.0001-$arch.zip" Kestrane.exe)
+  bash scripts/package.sh "build/$arch/bin/Kestrane.exe" "dist" "$arch"
 done
-(cd dist && sha256sum ./*.zip > SHA256SUMS)
+(cd dist && sha256sum win32/Kestrane.exe win64/Kestrane.exe ./*.zip > SHA256SUMS)
 echo "== release:"
 find dist -type f -printf '%8s  %p\n' | sort -k2

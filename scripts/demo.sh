@@ -4,6 +4,7 @@
 # without one, it runs under Xvfb, takes a screenshot, clicks "Game Mode" itself and prints
 # what happened.
 set -euo pipefail
+export LC_ALL=C.UTF-8
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 

@@ -13,10 +13,10 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 if ((${#missing[@]})); then
   echo "install-deps: installing ${missing[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
   "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
   echo "install-deps: done"
@@ -24,7 +24,22 @@ else
   echo "install-deps: everything needed is installed"
 fi
 
-# A 32-bit Wine makes the 'wine' command try a loader that this kernel cannot run.
-if dpkg-query -W -f='${Status}' wine32 2>/dev/null | grep -q 'install ok installed'; then
-  echo "install-deps: warning: wine32 is installed; the 'wine' command may fail" >&2
+# The 32-bit half of Wine runs the i686 build's tests, but only where the kernel runs 32-bit
+# programs: elsewhere it makes the 'wine' command try a loader that cannot run.
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+wine32_installed() { dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; }
+if bash "$here/runs-32bit"; then
+  if wine32_installed; then
+    echo "install-deps: this kernel runs 32-bit programs; wine32 is installed, the i686 build is tested too"
+  else
+    echo "install-deps: this kernel runs 32-bit programs: adding the i386 architecture and installing wine32"
+    dpkg --print-foreign-architectures | grep -qx i386 || "${sudo_cmd[@]}" dpkg --add-architecture i386
+    "${sudo_cmd[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null
+    echo "install-deps: done"
+  fi
+elif wine32_installed; then
+  echo "install-deps: warning: this kernel cannot run 32-bit programs, yet wine32 is installed; the 'wine' command may fail" >&2
+else
+  echo "install-deps: this kernel cannot run 32-bit programs: wine32 is not installed, the i686 build is built and checked only"
 fi

@@ -2,6 +2,7 @@
 # Takes the README's screenshots of the window at 96 and 144 DPI under Xvfb, into docs/.
 # Needs a build (scripts/build.sh) and the demo folder (scripts/demo.sh).
 set -euo pipefail
+export LC_ALL=C.UTF-8
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 demo=build/demo-client
