@@ -11,12 +11,14 @@ add_link_options(-Wl,--gc-sections)
 set(kestrane_static_link -static -static-libgcc -static-libstdc++)
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
-add_library(kestrane_win32 STATIC
+set(kestrane_win32_sources
   platform/win32_util.cpp
   platform/win32_files.cpp
   platform/win32_platform_ops.cpp
   app/win32_form.cpp)
-target_link_libraries(kestrane_win32 PUBLIC kestrane_logic user32 gdi32 ole32 uuid)
+set(kestrane_system_libraries user32 gdi32 ole32)
+add_library(kestrane_win32 STATIC ${kestrane_win32_sources})
+target_link_libraries(kestrane_win32 PUBLIC kestrane_logic ${kestrane_system_libraries})
 if(KESTRANE_SPIN_WAIT)
   target_compile_definitions(kestrane_win32 PRIVATE KESTRANE_SPIN_WAIT)
 endif()
@@ -31,8 +33,16 @@ set_source_files_properties(res/kestrane.rc PROPERTIES OBJECT_DEPENDS "${icon};$
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_BINARY_DIR}/res -I${CMAKE_SOURCE_DIR}/res -I${CMAKE_SOURCE_DIR}/tests/support")
 enable_language(RC)
 
-add_executable(Kestrane WIN32 app/main.cpp res/kestrane.rc)
-target_link_libraries(Kestrane PRIVATE kestrane_win32)
+# The program is compiled from its sources on its own and optimised across them as one
+# (about 30 KiB less per build); the tests link the libraries, which mingw's i686 linker
+# cannot mix with link-time optimised objects.
+add_executable(Kestrane WIN32 app/main.cpp res/kestrane.rc ${kestrane_logic_sources} ${kestrane_win32_sources})
+set_property(TARGET Kestrane PROPERTY INTERPROCEDURAL_OPTIMIZATION TRUE)
+target_include_directories(Kestrane PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(Kestrane PRIVATE ${kestrane_system_libraries})
+if(KESTRANE_SPIN_WAIT)
+  target_compile_definitions(Kestrane PRIVATE KESTRANE_SPIN_WAIT)
+endif()
 # No time stamp in the header: two builds of one commit are byte for byte the same.
 target_link_options(Kestrane PRIVATE ${kestrane_static_link} -municode -mwindows -Wl,--dynamicbase,--nxcompat
   -Wl,--no-insert-timestamp $<$<CONFIG:Release,MinSizeRel>:-s>)

@@ -89,7 +89,8 @@ void Win32PlatformOps::AttachTaskbarButton() {
   if (!comStarted_) comStarted_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   if (!comStarted_) return;
   ITaskbarList3* taskbar = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+  // __uuidof rather than the uuid library, which would link in every GUID it knows.
+  if (FAILED(CoCreateInstance(__uuidof(TaskbarList), nullptr, CLSCTX_INPROC_SERVER, __uuidof(ITaskbarList3),
                               reinterpret_cast<void**>(&taskbar))))
     return;
   taskbar_.reset(taskbar);
