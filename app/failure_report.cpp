@@ -1,5 +1,6 @@
 #include "app/failure_report.h"
 
+#include "app/action_progress.h"
 #include "app/main_window.h"
 #include "app/paced_wait.h"
 

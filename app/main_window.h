@@ -51,10 +51,6 @@ bool BeginAction(int plannedSeconds);
 // The last step of every action: what showed it running goes, and the program ends.
 [[noreturn]] void EndAction(int exitCode = 0);
 
-// The taskbar progress of the running action.
-void ShowPauseProgress(std::int64_t pauseMs, std::int64_t intoPauseMs);
-void CompletePauseProgress(std::int64_t pauseMs);
-void ShowProgressAs(ProgressState state);
 // Windows' logoff or shutdown: with a true session end the program ends, after putting the
 // stored settings back if an action was running.
 void FormEndSession(bool sessionEnds);

@@ -1,5 +1,6 @@
 #include "app/paced_wait.h"
 
+#include "app/action_progress.h"
 #include "app/main_window.h"
 
 namespace kestrane {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/failure_report.h"
+#include "app/action_progress.h"
 #include "app/main_window.h"
 #include "app/paced_wait.h"
 #include "client/client_files.h"
