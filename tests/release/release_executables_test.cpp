@@ -14,7 +14,8 @@ constexpr std::uint32_t kIconGroup = 14, kVersion = 16, kManifest = 24;
 struct Build {
   const char* name;
   std::uint16_t machine;
-  size_t maxKiB;  // what the build reaches today, and a little room
+  size_t maxKiB;  // what the builds reach today, and a little room: Debian 13's GCC 14 makes
+                  // them about 15% larger than Debian 12's GCC 12
 };
 
 class ReleaseExecutable : public ::testing::TestWithParam<Build> {
@@ -72,7 +73,7 @@ TEST_P(ReleaseExecutable, CarriesVersionManifestAndIcon) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothBuilds, ReleaseExecutable,
-                         ::testing::Values(Build{"win32", 0x014C, 304}, Build{"win64", 0x8664, 248}),
+                         ::testing::Values(Build{"win32", 0x014C, 352}, Build{"win64", 0x8664, 280}),
                          [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
