@@ -209,16 +209,19 @@ std::pair<std::string, std::string> IniSettingKey(std::string_view section, std:
 IniSettings ReadIniSettings(std::string_view text) {
   IniSettings settings;
   std::set<std::string> seenSections{""};
-  std::string section;
+  std::string section, sectionAsWritten;
   bool counting = true;
   for (const auto& line : SplitLines(text)) {
     if (const auto name = SectionName(line.content)) {
       section = Lower(*name);
+      sectionAsWritten = *name;
       counting = seenSections.insert(section).second;  // a repeated section is not read
       continue;
     }
     if (!counting) continue;
-    if (const auto kv = KeyAndValue(line.content)) settings.emplace(IniSettingKey(section, kv->first), kv->second);
+    if (const auto kv = KeyAndValue(line.content))
+      settings.emplace(IniSettingKey(section, kv->first),
+                       IniSetting{"[" + sectionAsWritten + "] " + std::string(kv->first), std::string(kv->second)});
   }
   return settings;
 }

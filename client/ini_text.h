@@ -31,9 +31,14 @@ std::string EncodeSettingsText(const SettingsText& settings);
 std::string WithIniValue(std::string_view text, std::string_view section, std::string_view key,
                          std::string_view value);
 
+// A setting with its names as the file writes them, "[Video] Width".
+struct IniSetting {
+  std::string name;
+  std::string value;
+};
 // Every setting as a reader of the file sees it: the first section of a name and the
 // first key of a name count; names compare without case.
-using IniSettings = std::map<std::pair<std::string, std::string>, std::string>;
+using IniSettings = std::map<std::pair<std::string, std::string>, IniSetting>;
 IniSettings ReadIniSettings(std::string_view text);
 // The key under which ReadIniSettings files a section and key.
 std::pair<std::string, std::string> IniSettingKey(std::string_view section, std::string_view key);

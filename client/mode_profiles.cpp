@@ -22,15 +22,16 @@ OpResult CheckPatched(const std::optional<std::string>& written, const SettingsT
     return PatchFailure(path, "the work copy did not keep its text form");
   IniSettings expected = ReadIniSettings(before.text);
   for (const auto& setting : profile.settings)
-    expected[IniSettingKey(kSettingsSection, setting.key)] = std::string(setting.value);
+    expected[IniSettingKey(kSettingsSection, setting.key)] = {
+        "[" + std::string(kSettingsSection) + "] " + std::string(setting.key), std::string(setting.value)};
   const IniSettings actual = ReadIniSettings(after.settings->text);
-  for (const auto& [name, value] : expected) {
-    const auto found = actual.find(name);
-    if (found == actual.end() || found->second != value)
-      return PatchFailure(path, "[" + name.first + "] " + name.second + " does not read back as " + value);
+  for (const auto& [key, setting] : expected) {
+    const auto found = actual.find(key);
+    if (found == actual.end() || found->second.value != setting.value)
+      return PatchFailure(path, setting.name + " does not read back as " + setting.value);
   }
-  for (const auto& [name, value] : actual)
-    if (!expected.contains(name)) return PatchFailure(path, "[" + name.first + "] " + name.second + " appeared");
+  for (const auto& [key, setting] : actual)
+    if (!expected.contains(key)) return PatchFailure(path, setting.name + " appeared");
   return std::nullopt;
 }
 

@@ -88,7 +88,8 @@ TEST(IniText, TextThatCannotBePatchedSafelyIsRefused) {
 // As the system's readers: the first section of a name and its first key count.
 TEST(IniText, ReadersSeeTheFirstSectionAndTheFirstKeyOfAName) {
   const auto settings = ReadIniSettings("[URL]\nIsL2Console=First\nisl2console=Second\n[Video]\nW=1\n[url]\nIsL2Console=Third\nX=1\n");
-  EXPECT_EQ(settings.at(IniSettingKey("URL", "IsL2Console")), "First");
+  EXPECT_EQ(settings.at(IniSettingKey("URL", "IsL2Console")).value, "First");
+  EXPECT_EQ(settings.at(IniSettingKey("url", "ISL2CONSOLE")).name, "[URL] IsL2Console");
   EXPECT_FALSE(settings.contains(IniSettingKey("URL", "X")));
   EXPECT_EQ(settings.size(), 2u);
   EXPECT_EQ(WithIniValue("[URL]\nA=1\n[url]\nIsL2Console=Old\n", "URL", "IsL2Console", "New"),

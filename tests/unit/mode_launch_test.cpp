@@ -143,7 +143,7 @@ const StopCase kStopCases[] = {
          bytes.replace(bytes.find("Width=1280"), 10, "Width=640");
        });
      },
-     {"The mode's settings could not be written.", "[video] width"},
+     {"The mode's settings could not be written.", "[Video] Width does not read back as 1280"},
      5000},
     {"AWorkCopyThatCannotBePatchedSafely",
      [](FakePlatformOps& f) {
