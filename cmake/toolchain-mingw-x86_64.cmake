@@ -1,10 +1,4 @@
-# Cross-compiles for Windows with the posix-thread mingw-w64 compilers.
-set(CMAKE_SYSTEM_NAME Windows)
+# 64-bit (x86-64) Windows: see mingw-toolchain.cmake.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(kestrane_mingw_triplet x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-toolchain.cmake)

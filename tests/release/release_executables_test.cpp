@@ -73,7 +73,7 @@ TEST_P(ReleaseExecutable, CarriesVersionManifestAndIcon) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothBuilds, ReleaseExecutable,
-                         ::testing::Values(Build{"win32", 0x014C, 352}, Build{"win64", 0x8664, 280}),
+                         ::testing::Values(Build{"win32", 0x014C, 208}, Build{"win64", 0x8664, 152}),
                          [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
