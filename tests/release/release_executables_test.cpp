@@ -15,7 +15,7 @@ struct Build {
   const char* name;
   std::uint16_t machine;
   size_t maxKiB;  // what the builds reach today, and a little room: Debian 13's GCC 14 makes
-                  // them about 15% larger than Debian 12's GCC 12
+                  // them about 18% larger than Debian 12's GCC 12 (154 / 213.5 KiB)
 };
 
 class ReleaseExecutable : public ::testing::TestWithParam<Build> {
@@ -73,7 +73,7 @@ TEST_P(ReleaseExecutable, CarriesVersionManifestAndIcon) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothBuilds, ReleaseExecutable,
-                         ::testing::Values(Build{"win32", 0x014C, 208}, Build{"win64", 0x8664, 152}),
+                         ::testing::Values(Build{"win32", 0x014C, 224}, Build{"win64", 0x8664, 160}),
                          [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
