@@ -9,8 +9,11 @@ namespace kestrane {
 
 // The error box's text: the summary, the details, the system's error, what to do.
 std::string DescribeFailure(const Failure& failure);
-// Reports the failure and ends the program: the one place that does both.
-[[noreturn]] void StopWithFailure(const Failure& failure);
+// What the player can do about a failed file step, by the kind of error.
+std::string RetryAdvice(FailureKind kind);
+// The one way an action stops: it puts "l2.ini" back where the action's step says it may
+// hold patched settings, reports the failure, and ends the program.
+[[noreturn]] void StopWithFailure(Failure failure);
 // Goes on when the step succeeded, else stops with its failure.
 void Must(const OpResult& result);
 
@@ -22,9 +25,9 @@ inline constexpr int kInUseRetryStepMilliseconds = 250;
 // kInUseRetryMilliseconds, with the window handling its events meanwhile.
 OpResult RetryWhileInUse(PlatformOps& platform, const std::function<OpResult()>& step);
 
-// A copy, replace or delete: tried again while another program holds the file briefly,
-// then, while it still fails, the player chooses Retry or Cancel. Empty once it succeeded;
-// on Cancel, the failure, marked as shown.
+// A copy, read, replace or delete: tried again while another program holds the file
+// briefly, then, while it still fails, the player chooses Retry or Cancel. Empty once it
+// succeeded; on Cancel, the failure, marked as shown.
 OpResult FileStep(PlatformOps& platform, const std::function<OpResult()>& step);
 
 }  // namespace kestrane

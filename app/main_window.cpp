@@ -44,6 +44,7 @@ bool BeginAction(int plannedSeconds) {
   if (Form1.ActionRunning()) return false;
   auto& platform = Form1.Platform();
   Form1.SetActionRunning(true);
+  Form1.EnterStep(ActionStep::Settled);
   platform.SetShutdownBlockReason(kShutdownBlockReason);
   platform.SetWorkingCursor(true);
   Form1.SetProgress(plannedSeconds * 1000, 0);
@@ -68,10 +69,9 @@ void EndAction(int exitCode) {
 void FormEndSession(bool sessionEnds) {
   if (!sessionEnds) return;
   auto& platform = Form1.Platform();
-  if (Form1.ActionRunning()) {
-    if (Form1.ActiveRun() != RunId::None) platform.StopRun(Form1.ActiveRun());
-    if (platform.FileExists(kSettingsBackup)) platform.CopyOver(kSettingsBackup, kClientSettings);
-  }
+  if (Form1.ActionRunning() && Form1.ActiveRun() != RunId::None) platform.StopRun(Form1.ActiveRun());
+  if (Form1.SettingsMayBePatched() && platform.FileExists(kSettingsBackup))
+    platform.CopyOver(kSettingsBackup, kClientSettings, Replace::InPlaceIfHeld);
   EndAction(0);
 }
 

@@ -6,6 +6,14 @@
 
 namespace kestrane {
 
+// Where the running action is, which decides what a stop must put back.
+enum class ActionStep {
+  Settled,        // "l2.ini" holds the stored settings as far as this action is concerned
+  ToolRuns,       // a tool run has started: "l2.ini" may hold patched or half-written settings
+  ClientStarted,  // the client runs on the patched settings; they go back at the restore
+  Restoring,      // the action's own restore is under way
+};
+
 // The program's one window. Its buttons and timer live behind the platform that the
 // window is bound to; it remembers only the buttons' state, which tells whether an
 // action runs (every action disables them first, and only start-up enables them).
@@ -17,6 +25,10 @@ class MainForm {
   void SetButtonsEnabledState(bool enabled) { buttonsEnabled_ = enabled; }
   bool ActionRunning() const { return actionRunning_; }
   void SetActionRunning(bool running) { actionRunning_ = running; }
+  ActionStep Step() const { return step_; }
+  void EnterStep(ActionStep step) { step_ = step; }
+  // Whether "l2.ini" may hold settings other than the stored ones because of this action.
+  bool SettingsMayBePatched() const { return actionRunning_ && step_ != ActionStep::Settled; }
   // The tool run the running action waits on, if any: a session end must stop it.
   RunId ActiveRun() const { return activeRun_; }
   void SetActiveRun(RunId run) { activeRun_ = run; }
@@ -32,6 +44,7 @@ class MainForm {
   PlatformOps* platform_ = nullptr;
   bool buttonsEnabled_ = false;
   bool actionRunning_ = false;
+  ActionStep step_ = ActionStep::Settled;
   RunId activeRun_ = RunId::None;
   std::int64_t plannedMs_ = 0;
   std::int64_t passedMs_ = 0;

@@ -3,8 +3,6 @@
 #include "app/form_layout.h"
 #include "app/main_window.h"
 #include "app/paced_wait.h"
-#include "client/exit_cleanup.h"
-#include "client/mode_launch.h"
 #include "res/resource_ids.h"
 
 namespace kestrane {
@@ -197,12 +195,8 @@ LRESULT Win32Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noe
 
 void Win32Form::OnCommand(int id, int notification) {
   if (notification != BN_CLICKED) return;
-  switch (id) {
-    case 101: GameModeClick(); break;
-    case 102: DevelopModeClick(); break;
-    case 103: ExitClick(); break;
-    default: break;
-  }
+  for (const auto& button : kButtonLayout)
+    if (button.id == id) button.click();
 }
 
 void Win32Form::OnTimer(UINT_PTR id) {

@@ -18,20 +18,41 @@ void DiscardInterruptedCopies(PlatformOps& platform) {
 }
 
 // An existing backup is never rewritten: it keeps the settings as they were before any
-// mode run patched them.
+// mode run patched them. A new one is the bytes read from "l2.ini" with writers shut out,
+// moved into place whole, then read back: it is a true copy or it is not there at all.
 OpResult EnsureSettingsBackup(PlatformOps& platform) {
   if (platform.FileExists(kSettingsBackup)) return std::nullopt;
-  return FileStep(platform, [&] { return platform.CopyOver(kClientSettings, kSettingsBackup); });
+  ReadResult settings;
+  if (OpResult failure = FileStep(platform, [&] { return (settings = platform.ReadBytes(kClientSettings)).failure; }))
+    return failure;
+  if (OpResult failure = FileStep(platform, [&] { return platform.WriteBytes(kSettingsBackup, settings.bytes); }))
+    return failure;
+  const ReadResult written = platform.ReadBytes(kSettingsBackup);
+  if (!written.failure && written.bytes == settings.bytes) return std::nullopt;
+  const OpResult removed = platform.RemoveFile(kSettingsBackup);
+  Failure failure{"The backup l2.bak did not come out as a true copy of l2.ini.",
+                  {{"Files", "l2.ini, l2.bak"},
+                   {"Problem", written.failure ? "l2.bak could not be read back" : "l2.bak holds other bytes"}}};
+  failure.advice = removed ? "l2.bak could not be removed: delete it by hand (l2.ini was not changed), then start "
+                             "Kestrane again to take the backup anew."
+                           : "l2.bak was removed and l2.ini was not changed. Start Kestrane again to take the "
+                             "backup anew.";
+  return failure;
 }
 
 // Settings that already equal the backup are not written again: a normal start-up then
-// writes nothing, and a read-only but unchanged "l2.ini" is no obstacle.
+// writes nothing, and a read-only but unchanged "l2.ini" is no obstacle. A client that keeps
+// "l2.ini" open while letting others write it leaves no way to replace the file, only to
+// rewrite it where it stands: that is allowed here, and only here.
 OpResult RestoreSettingsFromBackup(PlatformOps& platform) {
   if (!platform.FileExists(kSettingsBackup)) return std::nullopt;
   return FileStep(platform, [&]() -> OpResult {
-    const auto stored = platform.ReadBytes(kSettingsBackup);
-    if (stored && stored == platform.ReadBytes(kClientSettings)) return std::nullopt;
-    return platform.CopyOver(kSettingsBackup, kClientSettings);
+    const ReadResult stored = platform.ReadBytes(kSettingsBackup);
+    if (!stored.failure) {
+      const ReadResult current = platform.ReadBytes(kClientSettings);
+      if (!current.failure && current.bytes == stored.bytes) return std::nullopt;
+    }
+    return platform.CopyOver(kSettingsBackup, kClientSettings, Replace::InPlaceIfHeld);
   });
 }
 

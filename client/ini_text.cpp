@@ -110,17 +110,24 @@ std::vector<Line> SplitLines(std::string_view text) {
   return lines;
 }
 
-// A header's name, or empty when the line is not a section header.
+// A header's name, or empty when the line is not a section header. As the system reads
+// it, a line that opens with "[" but never closes it is no header at all.
 std::optional<std::string_view> SectionName(std::string_view line) {
   const std::string_view trimmed = Trim(line);
   if (!trimmed.starts_with('[')) return std::nullopt;
   const auto close = trimmed.find(']');
-  return Trim(trimmed.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+  if (close == std::string_view::npos) return std::nullopt;
+  return Trim(trimmed.substr(1, close - 1));
 }
 
+// A line without "=" is a key with an empty value, as the system reads it; its writer
+// turns that very line into key=value.
 std::optional<std::pair<std::string_view, std::string_view>> KeyAndValue(std::string_view line) {
   const auto eq = line.find('=');
-  if (eq == std::string_view::npos) return std::nullopt;
+  if (eq == std::string_view::npos) {
+    if (Trim(line).empty()) return std::nullopt;
+    return std::pair{Trim(line), std::string_view{}};
+  }
   return std::pair{Trim(line.substr(0, eq)), Trim(line.substr(eq + 1))};
 }
 

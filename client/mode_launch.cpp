@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "app/failure_report.h"
 #include "app/action_progress.h"
+#include "app/failure_report.h"
 #include "app/main_window.h"
 #include "app/paced_wait.h"
 #include "client/client_files.h"
@@ -21,54 +21,40 @@ struct ToolRun {
   std::optional<FileStamp> outputBefore;
 };
 
-constexpr std::string_view kDecodeFailed = "The settings tool could not decode l2.ini.";
 constexpr std::string_view kEncodeFailed = "The settings tool could not encode temp.dat into l2.ini.";
 
-// Any stop before the client's start first puts the stored settings back, since "l2.ini"
-// may hold a half-written encode; the client is never started after a failed step.
-[[noreturn]] void StopSequence(Failure failure) {
-  if (const OpResult restore = RestoreSettingsFromBackup(Form1.Platform())) {
-    failure.advice = "The client was not started. l2.ini could not be put back from l2.bak (Windows error " +
-                     std::to_string(restore->error) + "); Kestrane puts it back the next time it starts.";
-  } else {
-    failure.advice = "The client was not started, and l2.ini was put back from l2.bak: your settings are as they were.";
-  }
-  StopWithFailure(failure);
-}
-
-void StopSequenceOnFailure(const OpResult& result) {
-  if (result) StopSequence(*result);
-}
-
-Failure ToolFailure(PlatformOps& platform, const ToolRun& run, std::string_view summary,
-                    std::vector<std::pair<std::string, std::string>> more) {
-  Failure failure{std::string(summary), {{"Command line", std::string(run.commandLine)}}};
+Failure RunFailure(PlatformOps& platform, std::string_view commandLine, std::string_view summary,
+                   std::vector<std::pair<std::string, std::string>> more) {
+  Failure failure{std::string(summary), {{"Command line", std::string(commandLine)}}};
   failure.details.insert(failure.details.end(), more.begin(), more.end());
   failure.details.emplace_back("Folder", platform.AppFolder());
   return failure;
 }
 
+// From the first tool run on, "l2.ini" may change under the sequence: any stop puts it back.
 ToolRun StartTool(PlatformOps& platform, std::string_view commandLine, std::string_view summary,
                   std::string_view output) {
   ToolRun run{commandLine, summary, output};
   run.outputBefore = platform.StampOf(output);
   run.startedMs = platform.NowMs();
-  const StartResult started = platform.StartProgram(commandLine, kShellWindowStyle);
-  StopSequenceOnFailure(started.failure);
+  Form1.EnterStep(ActionStep::ToolRuns);
+  const StartResult started = platform.StartProgram(commandLine, kShellWindowStyle, Containment::Contained);
+  Must(started.failure);
   run.id = started.run;
   Form1.SetActiveRun(run.id);
   return run;
 }
 
-// The pause is a minimum: a run still going afterwards is waited for, in short steps of
-// the same paced wait, until kToolTimeoutSeconds after its start.
-std::optional<std::uint32_t> AwaitRun(PlatformOps& platform, const ToolRun& run) {
+// A planned pause is a minimum: what is still not done afterwards is waited for, in short
+// steps of the same paced wait, until boundSeconds after it started. True once done.
+template <typename Done>
+bool AwaitUntil(PlatformOps& platform, std::int64_t startedMs, int boundSeconds, Done done) {
   for (bool waited = false;; waited = true) {
-    if (const auto exitCode = platform.ExitCodeOf(run.id)) {
+    if (done()) {
       if (waited) ShowProgressAs(ProgressState::Normal);
-      return exitCode;
+      return true;
     }
-    if (platform.NowMs() - run.startedMs >= kToolTimeoutSeconds * 1000) return std::nullopt;
+    if (platform.NowMs() - startedMs >= std::int64_t{boundSeconds} * 1000) return false;
     if (!waited) ShowProgressAs(ProgressState::Waiting);
     WaitMilliseconds(kToolPollMilliseconds);
   }
@@ -77,23 +63,52 @@ std::optional<std::uint32_t> AwaitRun(PlatformOps& platform, const ToolRun& run)
 // The run counts only when it ended well and rewrote its output with something: a stale,
 // missing or empty file never passes for its work.
 OpResult CheckToolRun(PlatformOps& platform, const ToolRun& run) {
-  const auto exitCode = AwaitRun(platform, run);
+  std::optional<std::uint32_t> exitCode;
+  AwaitUntil(platform, run.startedMs, kToolTimeoutSeconds, [&] { return (exitCode = platform.ExitCodeOf(run.id)).has_value(); });
   Form1.SetActiveRun(RunId::None);
   if (!exitCode) {
-    platform.StopRun(run.id);  // a late write must not land after the restore
-    return ToolFailure(platform, run,
-                       "The settings tool did not finish within " + std::to_string(kToolTimeoutSeconds) + " seconds.",
-                       {});
+    Failure failure = RunFailure(platform, run.commandLine,
+                                 "The settings tool did not finish within " + std::to_string(kToolTimeoutSeconds) +
+                                     " seconds.",
+                                 {});
+    failure.runMayGoOn = !platform.StopRun(run.id);  // a late write must not land after the restore
+    return failure;
   }
   const std::pair<std::string, std::string> code{"Exit code", std::to_string(*exitCode)};
-  if (*exitCode != 0) return ToolFailure(platform, run, run.summary, {code});
+  if (*exitCode != 0) return RunFailure(platform, run.commandLine, run.summary, {code});
   const auto stamp = platform.StampOf(run.output);
   const std::string name(run.output);
-  if (!stamp) return ToolFailure(platform, run, run.summary, {code, {"Problem", name + " was not written"}});
+  if (!stamp) return RunFailure(platform, run.commandLine, run.summary, {code, {"Problem", name + " was not written"}});
   if (stamp == run.outputBefore)
-    return ToolFailure(platform, run, run.summary, {code, {"Problem", name + " was not rewritten"}});
-  if (stamp->size == 0) return ToolFailure(platform, run, run.summary, {code, {"Problem", name + " is empty"}});
+    return RunFailure(platform, run.commandLine, run.summary, {code, {"Problem", name + " was not rewritten"}});
+  if (stamp->size == 0) return RunFailure(platform, run.commandLine, run.summary, {code, {"Problem", name + " is empty"}});
   return std::nullopt;
+}
+
+// The client is started plainly and runs on after Kestrane ends.
+RunId StartClient(PlatformOps& platform) {
+  const StartResult started = platform.StartProgram(kClientCommand, kShellWindowStyle, Containment::Plain);
+  Must(started.failure);
+  Form1.EnterStep(ActionStep::ClientStarted);
+  return started.run;
+}
+
+// A client that reads its settings late must still find the mode's: the restore waits
+// until it has finished starting (a console client, or one that has ended, has nothing to
+// wait for), up to kClientReadySeconds after its start.
+bool AwaitClientReady(PlatformOps& platform, RunId client, std::int64_t startedMs) {
+  return AwaitUntil(platform, startedMs, kClientReadySeconds,
+                    [&] { return platform.ReadinessOf(client) != Readiness::Starting; });
+}
+
+Failure ClientNotReady(PlatformOps& platform) {
+  Failure failure = RunFailure(platform, kClientCommand,
+                               "The game client had not finished starting within " +
+                                   std::to_string(kClientReadySeconds) + " seconds.",
+                               {});
+  failure.advice = "l2.ini was put back from l2.bak all the same, so this start of the client may not use the mode's "
+                   "settings. If it does not, close the client and try again.";
+  return failure;
 }
 
 }  // namespace
@@ -105,18 +120,23 @@ void RunModeSequence(const ModeProfile& profile) {
   if (!BeginAction(kModePlannedSeconds)) return;
   auto& platform = Form1.Platform();
   SetButtonsEnabled(false);
-  StopSequenceOnFailure(RemoveWorkFile(platform));  // an earlier run's copy must not pass for this one's
+  Must(RemoveWorkFile(platform));  // an earlier run's copy must not pass for this one's
   const ToolRun decode = StartTool(platform, kDecodeCommand, kDecodeFailed, kWorkFile);
   WaitSeconds(5);
-  StopSequenceOnFailure(CheckToolRun(platform, decode));
-  StopSequenceOnFailure(PatchClientSettings(platform, profile));
+  Must(CheckToolRun(platform, decode));
+  Must(PatchClientSettings(platform, profile));
   WaitSeconds(3);
   const ToolRun encode = StartTool(platform, kEncodeCommand, kEncodeFailed, kClientSettings);
   WaitSeconds(3);
-  StopSequenceOnFailure(CheckToolRun(platform, encode));
-  StopSequenceOnFailure(platform.StartProgram(kClientCommand, kShellWindowStyle).failure);
+  Must(CheckToolRun(platform, encode));
+  const std::int64_t clientStartedMs = platform.NowMs();
+  const RunId client = StartClient(platform);
   WaitSeconds(5);
+  const bool ready = AwaitClientReady(platform, client, clientStartedMs);
+  Form1.EnterStep(ActionStep::Restoring);
   Must(RestoreSettingsFromBackup(platform));
+  Form1.EnterStep(ActionStep::Settled);
+  if (!ready) StopWithFailure(ClientNotReady(platform));
   EndAction();
 }
 

@@ -13,9 +13,12 @@ inline constexpr std::string_view kClientCommand = "l2.exe";
 inline constexpr int kShellWindowStyle = 2;
 // How long after its start a tool run may take before the sequence gives up on it.
 inline constexpr int kToolTimeoutSeconds = 60;
+// How long after its start the client may take to finish starting before the restore
+// goes ahead without it.
+inline constexpr int kClientReadySeconds = 60;
 // The pauses of a mode run, which its progress shows.
 inline constexpr int kModePlannedSeconds = 5 + 3 + 3 + 5;
-// How often a tool run that outlasts its pause is looked at.
+// How often a tool run or a client start that outlasts its pause is looked at.
 inline constexpr int kToolPollMilliseconds = 100;
 
 void RunModeSequence(const ModeProfile& profile);

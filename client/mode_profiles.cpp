@@ -14,10 +14,9 @@ Failure PatchFailure(const std::string& path, const std::string& problem) {
 
 // What a reader of the work copy must see after the patch: every setting as before, and
 // the profile's four with their new values.
-OpResult CheckPatched(const std::optional<std::string>& written, const SettingsText& before,
-                      const ModeProfile& profile, const std::string& path) {
-  if (!written) return PatchFailure(path, "the work copy could not be read back");
-  const DecodedSettings after = DecodeSettingsText(*written);
+OpResult CheckPatched(const std::string& written, const SettingsText& before, const ModeProfile& profile,
+                      const std::string& path) {
+  const DecodedSettings after = DecodeSettingsText(written);
   if (!after.settings || after.settings->form != before.form)
     return PatchFailure(path, "the work copy did not keep its text form");
   IniSettings expected = ReadIniSettings(before.text);
@@ -48,8 +47,19 @@ OpResult PatchClientSettings(PlatformOps& platform, const ModeProfile& profile) 
   return PatchSettingsFile(platform, WorkFilePath(platform), profile);
 }
 
+// A work copy that another program holds is waited for like any file; one that cannot be
+// read is never taken for an empty one, and one that is gone means the decode did not hold.
 OpResult PatchSettingsFile(PlatformOps& platform, const std::string& path, const ModeProfile& profile) {
-  const DecodedSettings before = DecodeSettingsText(platform.ReadBytes(path).value_or(""));
+  ReadResult read;
+  if (OpResult failure = FileStep(platform, [&]() -> OpResult {
+        read = platform.ReadBytes(path);
+        if (read.failure && read.failure->kind == FailureKind::NotFound) return std::nullopt;
+        return read.failure;
+      }))
+    return failure;
+  if (read.failure)
+    return Failure{std::string(kDecodeFailed), {{"File", path}, {"Problem", "temp.dat was gone when it was to be patched"}}};
+  const DecodedSettings before = DecodeSettingsText(read.bytes);
   if (!before.settings) return PatchFailure(path, "temp.dat cannot be changed safely: " + before.problem);
   SettingsText patched = *before.settings;
   for (const auto& setting : profile.settings)
@@ -61,7 +71,10 @@ OpResult PatchSettingsFile(PlatformOps& platform, const std::string& path, const
         return written;
       }))
     return failure;
-  return CheckPatched(platform.ReadBytes(path), *before.settings, profile, path);
+  ReadResult written;
+  if (OpResult failure = FileStep(platform, [&] { return (written = platform.ReadBytes(path)).failure; }))
+    return failure;
+  return CheckPatched(written.bytes, *before.settings, profile, path);
 }
 
 }  // namespace kestrane

@@ -12,6 +12,7 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set(kestrane_win32_sources
   platform/win32_util.cpp
   platform/win32_files.cpp
+  platform/win32_processes.cpp
   platform/win32_platform_ops.cpp
   app/win32_form.cpp)
 set(kestrane_system_libraries user32 gdi32 ole32)

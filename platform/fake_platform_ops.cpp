@@ -7,6 +7,16 @@
 namespace kestrane {
 namespace {
 
+FailureKind KindOf(std::uint32_t error) {
+  switch (error) {
+    case 32: case 33: return FailureKind::InUse;
+    case 5: case 19: return FailureKind::AccessDenied;
+    case 39: case 112: return FailureKind::DiskFull;
+    case 2: case 3: return FailureKind::NotFound;
+    default: return FailureKind::Other;
+  }
+}
+
 bool IsAbsolute(std::string_view name) {
   return (name.size() >= 2 && name[1] == ':') || name.starts_with('\\') || name.starts_with('/');
 }
@@ -52,6 +62,7 @@ OpResult FakePlatformOps::InjectedFailure(std::string_view op, std::string_view 
   if (it == failures_.end()) return std::nullopt;
   Failure failure{"Kestrane could not " + std::string(op) + ".", {{"File", std::string(subject)}}, it->error,
                   "Injected failure."};
+  failure.kind = KindOf(it->error);
   failures_.erase(it);
   return failure;
 }
@@ -60,20 +71,24 @@ void FakePlatformOps::Store(std::string_view name, std::string bytes) {
   files_[Resolve(name)] = {std::move(bytes), ++writeCount_};
 }
 
-StartResult FakePlatformOps::StartProgram(std::string_view commandLine, int windowStyle) {
-  Record("Start", {std::string(commandLine), std::to_string(windowStyle)});
+StartResult FakePlatformOps::StartProgram(std::string_view commandLine, int windowStyle, Containment containment) {
+  Record("Start", {std::string(commandLine), std::to_string(windowStyle),
+                   containment == Containment::Contained ? "contained" : "plain"});
   if (OpResult failure = InjectedFailure("Start", commandLine)) return {std::move(failure)};
   runs_.push_back({});
   const auto index = runs_.size() - 1;
+  runs_[index].startedMs = nowMs_;
   const auto script = scripts_.find(std::string(commandLine));
   if (script == scripts_.end()) {
     runs_[index].exitCode = 0;
-  } else if (script->second.durationMs >= 0) {
-    At(nowMs_ + script->second.durationMs, [this, index, end = script->second] {
-      if (runs_[index].exitCode) return;  // stopped before it got there
-      if (end.atEnd) end.atEnd();
-      runs_[index].exitCode = end.exitCode;
-    });
+  } else {
+    runs_[index].script = script->second;
+    if (script->second.durationMs >= 0)
+      At(nowMs_ + script->second.durationMs, [this, index, end = script->second] {
+        if (runs_[index].exitCode) return;  // stopped before it got there
+        if (end.atEnd) end.atEnd();
+        runs_[index].exitCode = end.exitCode;
+      });
   }
   return {std::nullopt, static_cast<RunId>(index + 1)};
 }
@@ -83,10 +98,20 @@ std::optional<std::uint32_t> FakePlatformOps::ExitCodeOf(RunId run) {
   return index < runs_.size() ? runs_[index].exitCode : std::nullopt;
 }
 
-void FakePlatformOps::StopRun(RunId run) {
+bool FakePlatformOps::StopRun(RunId run) {
   Record("StopRun", {std::to_string(static_cast<int>(run))});
   const auto index = static_cast<size_t>(run) - 1;
-  if (index < runs_.size() && !runs_[index].exitCode) runs_[index].exitCode = 1;
+  if (index >= runs_.size() || runs_[index].exitCode) return true;
+  if (!runs_[index].script.stoppable) return false;
+  runs_[index].exitCode = 1;
+  return true;
+}
+
+Readiness FakePlatformOps::ReadinessOf(RunId run) {
+  const auto index = static_cast<size_t>(run) - 1;
+  if (index >= runs_.size() || runs_[index].exitCode || runs_[index].script.console) return Readiness::NoWait;
+  const std::int64_t readyAfter = runs_[index].script.readyAfterMs;
+  return readyAfter >= 0 && nowMs_ >= runs_[index].startedMs + readyAfter ? Readiness::Ready : Readiness::Starting;
 }
 
 void FakePlatformOps::HoldFile(std::string_view name, std::int64_t untilMs) { heldUntil_[Resolve(name)] = untilMs; }
@@ -95,17 +120,21 @@ OpResult FakePlatformOps::HeldFailure(std::string_view name) const {
   const auto held = heldUntil_.find(Resolve(name));
   if (held == heldUntil_.end() || nowMs_ >= held->second) return std::nullopt;
   Failure failure{"Kestrane could not use a file.", {{"File", std::string(name)}}, 32, "In use."};
-  failure.inUse = true;
+  failure.kind = FailureKind::InUse;
   return failure;
 }
 
-OpResult FakePlatformOps::CopyOver(std::string_view source, std::string_view destination) {
+OpResult FakePlatformOps::CopyOver(std::string_view source, std::string_view destination, Replace) {
   Record("Copy", {std::string(source), std::string(destination)});
   if (OpResult failure = InjectedFailure("Copy", source)) return failure;
   if (OpResult failure = HeldFailure(source)) return failure;
   if (OpResult failure = HeldFailure(destination)) return failure;
   const auto it = files_.find(Resolve(source));
-  if (it == files_.end()) return Failure{"Kestrane could not copy a file.", {{"From", std::string(source)}}, 2, "Not found."};
+  if (it == files_.end()) {
+    Failure failure{"Kestrane could not copy a file.", {{"From", std::string(source)}}, 2, "Not found."};
+    failure.kind = FailureKind::NotFound;
+    return failure;
+  }
   Store(destination, it->second.bytes);
   return std::nullopt;
 }
@@ -129,7 +158,18 @@ std::optional<FileStamp> FakePlatformOps::StampOf(std::string_view path) {
   return FileStamp{it->second.bytes.size(), it->second.writeTime};
 }
 
-std::optional<std::string> FakePlatformOps::ReadBytes(std::string_view path) { return FileBytes(path); }
+ReadResult FakePlatformOps::ReadBytes(std::string_view path) {
+  Record("Read", {std::string(path)});
+  if (OpResult failure = InjectedFailure("Read", path)) return {std::move(failure)};
+  if (OpResult failure = HeldFailure(path)) return {std::move(failure)};
+  const auto bytes = FileBytes(path);
+  if (!bytes) {
+    Failure failure{"Kestrane could not read a file.", {{"File", std::string(path)}}, 2, "Not found."};
+    failure.kind = FailureKind::NotFound;
+    return {std::move(failure)};
+  }
+  return {std::nullopt, *bytes};
+}
 
 OpResult FakePlatformOps::WriteBytes(std::string_view path, std::string_view bytes) {
   Record("Write", {std::string(path)});

@@ -24,11 +24,16 @@ struct PlatformCall {
 };
 
 // How a started program behaves: it runs for durationMs, then does what atEnd does to
-// the files and ends with exitCode. A run that never ends has durationMs < 0.
+// the files and ends with exitCode. A run that never ends has durationMs < 0. A windowed
+// program finishes starting readyAfterMs after its start (never when < 0); a console
+// program never waits for input. A run that cannot be stopped goes on after StopRun.
 struct FakeRunScript {
   std::int64_t durationMs = 0;
   std::uint32_t exitCode = 0;
   std::function<void()> atEnd;
+  std::int64_t readyAfterMs = 0;
+  bool console = false;
+  bool stoppable = true;
 };
 
 // In-memory stand-in for Windows: files keyed by full path, every call recorded in
@@ -38,14 +43,15 @@ class FakePlatformOps final : public PlatformOps {
  public:
   FakePlatformOps();
 
-  StartResult StartProgram(std::string_view commandLine, int windowStyle) override;
+  StartResult StartProgram(std::string_view commandLine, int windowStyle, Containment containment) override;
   std::optional<std::uint32_t> ExitCodeOf(RunId run) override;
-  void StopRun(RunId run) override;
-  OpResult CopyOver(std::string_view source, std::string_view destination) override;
+  bool StopRun(RunId run) override;
+  Readiness ReadinessOf(RunId run) override;
+  OpResult CopyOver(std::string_view source, std::string_view destination, Replace replace) override;
   OpResult RemoveFile(std::string_view name) override;
   bool FileExists(std::string_view path) override;
   std::optional<FileStamp> StampOf(std::string_view path) override;
-  std::optional<std::string> ReadBytes(std::string_view path) override;
+  ReadResult ReadBytes(std::string_view path) override;
   OpResult WriteBytes(std::string_view path, std::string_view bytes) override;
   void DiscardInterruptedCopy(std::string_view destination) override;
   OpResult SetWorkingFolder(std::string_view folder) override;
@@ -71,8 +77,9 @@ class FakePlatformOps final : public PlatformOps {
   void SetAppFolder(std::string folder) { appFolder_ = std::move(folder); }
   void SetPreviousInstanceFlag(bool running) { previousInstance_ = running; }
   const std::string& WorkingFolder() const { return workingFolder_; }
-  // The next StartProgram, CopyOver, RemoveFile or WriteBytes of op ("Start", "Copy",
-  // "Delete", "Write") whose first argument equals subject fails with error.
+  // The next StartProgram, CopyOver, RemoveFile, WriteBytes or ReadBytes of op ("Start",
+  // "Copy", "Delete", "Write", "Read") whose first argument equals subject fails with error
+  // (5 access denied, 32 in use, 112 disk full, 2 not found).
   void FailOn(std::string op, std::string subject, std::uint32_t error = 5);
   // The next write to path lands changed, as when something else touches the file.
   void TamperWithWrite(std::string path, std::function<void(std::string&)> change);
@@ -104,6 +111,8 @@ class FakePlatformOps final : public PlatformOps {
   };
   struct Run {
     std::optional<std::uint32_t> exitCode;
+    std::int64_t startedMs = 0;
+    FakeRunScript script;
   };
 
   std::string Resolve(std::string_view name) const;

@@ -12,6 +12,15 @@ namespace kestrane {
 // The three push buttons of the main window, in tab order.
 enum class ButtonId { Command1 = 0, Command2 = 1, Command3 = 2 };
 
+// The classes of error that call for different advice to the player.
+enum class FailureKind {
+  Other,
+  InUse,         // held by another program: worth trying again shortly
+  AccessDenied,  // a read-only file or a protected folder
+  DiskFull,
+  NotFound,
+};
+
 // What went wrong, in words for the player: a summary, labelled details (files, command
 // line, exit code, folder), and the system's error number and text where there is one.
 struct Failure {
@@ -20,8 +29,9 @@ struct Failure {
   std::uint32_t error = 0;
   std::string errorText;
   std::string advice;  // what the player can do, or what was done for them
-  bool inUse = false;  // the file is held by another program: worth trying again shortly
-  bool shown = false;  // the player has seen it already
+  FailureKind kind = FailureKind::Other;
+  bool shown = false;            // the player has seen it already
+  bool runMayGoOn = false;       // a tool run could not be ended and may still write
 };
 // Empty on success. Operations report their failures; the caller decides what follows.
 using OpResult = std::optional<Failure>;
@@ -32,6 +42,25 @@ struct StartResult {
   OpResult failure;
   RunId run = RunId::None;
 };
+
+// A tool run is contained: it and all it starts can be watched and ended together. The
+// client is started plainly and left to run on its own.
+enum class Containment { Contained, Plain };
+
+// How far a started windowed program has got with its start.
+enum class Readiness {
+  Starting,  // still starting: it has not yet waited for input
+  Ready,     // it has waited for input once
+  NoWait,    // it has ended, or it is a console program, which never waits for input
+};
+
+struct ReadResult {
+  OpResult failure;
+  std::string bytes;
+};
+
+// Whether a copy may rewrite its destination where it stands when it cannot be replaced.
+enum class Replace { Atomically, InPlaceIfHeld };
 
 // A file's size and last write time, to tell whether something rewrote it.
 struct FileStamp {
@@ -55,19 +84,23 @@ class PlatformOps {
   virtual ~PlatformOps() = default;
 
   // Starts the program that the command line names and returns at once.
-  virtual StartResult StartProgram(std::string_view commandLine, int windowStyle) = 0;
+  virtual StartResult StartProgram(std::string_view commandLine, int windowStyle, Containment containment) = 0;
   // The exit code once the run (with whatever it started) has ended; empty while it runs.
   virtual std::optional<std::uint32_t> ExitCodeOf(RunId run) = 0;
-  // Ends a run that is still going, with whatever it started.
-  virtual void StopRun(RunId run) = 0;
+  // Ends a run that is still going, with whatever it started; true once all of it has ended.
+  virtual bool StopRun(RunId run) = 0;
+  virtual Readiness ReadinessOf(RunId run) = 0;
 
-  // Copies source's bytes over destination, replacing it.
-  virtual OpResult CopyOver(std::string_view source, std::string_view destination) = 0;
+  // Copies source's bytes over destination: the destination holds its old bytes or the new
+  // ones, never a mix. The source is read with other writers shut out.
+  virtual OpResult CopyOver(std::string_view source, std::string_view destination, Replace replace) = 0;
   virtual OpResult RemoveFile(std::string_view name) = 0;
   virtual bool FileExists(std::string_view path) = 0;
   virtual std::optional<FileStamp> StampOf(std::string_view path) = 0;
-  virtual std::optional<std::string> ReadBytes(std::string_view path) = 0;
-  // Replaces the file's bytes in one step: it holds its old bytes or its new ones.
+  // The file's bytes, read with other writers shut out; a file being written counts as in use.
+  virtual ReadResult ReadBytes(std::string_view path) = 0;
+  // Replaces the file's bytes in one step, a flushed temporary moved into place: it holds
+  // its old bytes or its new ones, and a new file appears only whole.
   virtual OpResult WriteBytes(std::string_view path, std::string_view bytes) = 0;
   // Removes what an interrupted copy onto destination may have left beside it.
   virtual void DiscardInterruptedCopy(std::string_view destination) = 0;

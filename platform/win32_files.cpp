@@ -38,13 +38,15 @@ DWORD Pump(HANDLE from, HANDLE to) {
   }
 }
 
+// Sharing reads only: while another program has the file open for writing, the open fails
+// as in use, and nobody can start writing it while it is read.
 UniqueHandle OpenForReading(const std::wstring& path) {
-  return UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return UniqueHandle(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-// The old way, for a destination that another program holds open but lets others write:
-// it cannot be replaced, but it can be rewritten where it stands.
+// For a destination that another program holds open but lets others write: it cannot be
+// replaced, but it can be rewritten where it stands.
 DWORD RewriteInPlace(const std::wstring& temporary, const std::wstring& destination) {
   UniqueHandle from = OpenForReading(temporary);
   if (!from.Valid()) return GetLastError();
@@ -81,7 +83,7 @@ OsResult WriteTemporaryCopy(const std::wstring& source, const std::wstring& dest
   return std::nullopt;
 }
 
-OsResult CommitTemporaryCopy(const std::wstring& destination) {
+OsResult CommitTemporaryCopy(const std::wstring& destination, bool inPlaceIfHeld) {
   const std::wstring temporary = TemporaryFor(destination);
   // A read-only target is refused, as Windows' replace does; Wine's would replace it.
   const DWORD attributes = GetFileAttributesW(destination.c_str());
@@ -91,15 +93,16 @@ OsResult CommitTemporaryCopy(const std::wstring& destination) {
   }
   if (MoveFileExW(temporary.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return std::nullopt;
-  const DWORD error = RewriteInPlace(temporary, destination);
+  const DWORD moveError = GetLastError();
+  const DWORD error = inPlaceIfHeld ? RewriteInPlace(temporary, destination) : moveError;
   DeleteFileW(temporary.c_str());
   if (error) return CopyFailure(temporary, destination, error);
   return std::nullopt;
 }
 
-OsResult CopyFileOver(const std::wstring& source, const std::wstring& destination) {
+OsResult CopyFileOver(const std::wstring& source, const std::wstring& destination, bool inPlaceIfHeld) {
   if (auto failure = WriteTemporaryCopy(source, destination)) return failure;
-  if (auto failure = CommitTemporaryCopy(destination)) {
+  if (auto failure = CommitTemporaryCopy(destination, inPlaceIfHeld)) {
     failure->details.front().second = FullPath(source);
     return failure;
   }
@@ -140,15 +143,19 @@ OsResult WriteBytesOver(const std::wstring& destination, std::string_view bytes)
   return std::nullopt;
 }
 
-std::optional<std::string> ReadWholeFile(const std::wstring& path) {
+OsResult ReadWholeFile(const std::wstring& path, std::string& bytes) {
+  const auto failed = [&](DWORD error) { return OsFailure{L"read a file", {{L"File", FullPath(path)}}, error}; };
+  bytes.clear();
   UniqueHandle file = OpenForReading(path);
-  if (!file.Valid()) return std::nullopt;
-  std::string bytes;
+  if (!file.Valid()) return failed(GetLastError());
   std::array<char, 64 * 1024> buffer{};
   DWORD got = 0;
   for (;;) {
-    if (!ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return std::nullopt;
-    if (got == 0) return bytes;
+    if (!ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+      bytes.clear();
+      return failed(GetLastError());
+    }
+    if (got == 0) return std::nullopt;
     bytes.append(buffer.data(), got);
   }
 }
@@ -159,52 +166,6 @@ std::optional<std::pair<std::uint64_t, std::int64_t>> SizeAndWriteTime(const std
   const auto join = [](DWORD high, DWORD low) { return static_cast<std::uint64_t>(high) << 32 | low; };
   return std::pair{join(data.nFileSizeHigh, data.nFileSizeLow),
                    static_cast<std::int64_t>(join(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime))};
-}
-
-OsResult StartProcess(const std::wstring& applicationPath, const std::wstring& commandLine,
-                      const std::wstring& workingFolder, WORD showWindow, StartedProcess* started) {
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = showWindow;
-  PROCESS_INFORMATION process{};
-  std::wstring writable = commandLine;  // CreateProcessW may write into its command line
-  // A run to be watched starts suspended, so that it is in its job before it can start anything.
-  if (!CreateProcessW(applicationPath.c_str(), writable.data(), nullptr, nullptr, FALSE,
-                      started ? CREATE_SUSPENDED : 0, nullptr, workingFolder.c_str(), &startup, &process)) {
-    return OsFailure{L"start a program", {{L"Program", applicationPath}, {L"Command line", commandLine}},
-                     GetLastError()};
-  }
-  UniqueHandle thread(process.hThread);
-  UniqueHandle processHandle(process.hProcess);
-  if (started) {
-    // Without a job (a parent's job that forbids it, on Windows 7) only the process itself is watched.
-    UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
-    if (job.Valid() && !AssignProcessToJobObject(job.Get(), processHandle.Get())) job.Reset();
-    ResumeThread(thread.Get());
-    started->process = std::move(processHandle);
-    started->job = std::move(job);
-  }
-  return std::nullopt;
-}
-
-std::optional<DWORD> ExitCodeIfEnded(const StartedProcess& started) {
-  if (WaitForSingleObject(started.process.Get(), 0) != WAIT_OBJECT_0) return std::nullopt;
-  JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
-  if (started.job.Valid() &&
-      QueryInformationJobObject(started.job.Get(), JobObjectBasicAccountingInformation, &accounting,
-                                sizeof(accounting), nullptr) &&
-      accounting.ActiveProcesses > 0)
-    return std::nullopt;  // the interpreter has ended, but what it started still runs
-  DWORD code = 0;
-  if (!GetExitCodeProcess(started.process.Get(), &code)) return std::nullopt;
-  return code;
-}
-
-void EndStartedProcess(const StartedProcess& started) {
-  if (started.job.Valid()) TerminateJobObject(started.job.Get(), 1);
-  TerminateProcess(started.process.Get(), 1);
-  WaitForSingleObject(started.process.Get(), 5000);
 }
 
 std::wstring ModulePath() {

@@ -12,7 +12,18 @@ void Win32PlatformOps::AttachWindow(HWND form, const std::array<HWND, 3>& button
 Failure ToFailure(const OsFailure& failure) {
   Failure out{"Kestrane could not " + Narrow(failure.operation) + ".", {}, failure.error,
               Narrow(WindowsErrorText(failure.error))};
-  out.inUse = failure.error == ERROR_SHARING_VIOLATION || failure.error == ERROR_LOCK_VIOLATION;
+  switch (failure.error) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: out.kind = FailureKind::InUse; break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_FILE_READ_ONLY: out.kind = FailureKind::AccessDenied; break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: out.kind = FailureKind::DiskFull; break;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: out.kind = FailureKind::NotFound; break;
+    default: break;
+  }
   for (const auto& [label, value] : failure.details) out.details.emplace_back(Narrow(label), Narrow(value));
   return out;
 }
@@ -26,33 +37,45 @@ OpResult Converted(const OsResult& result) {
 
 }  // namespace
 
-StartResult Win32PlatformOps::StartProgram(std::string_view commandLine, int windowStyle) {
+StartResult Win32PlatformOps::StartProgram(std::string_view commandLine, int windowStyle, Containment containment) {
   const std::string folder = AppFolder();
   const auto program = ProgramPathFor(commandLine, folder, Narrow(SystemFolder()));
   if (!program)
     return {ToFailure(OsFailure{L"find the system's command interpreter", {{L"Command line", Widen(commandLine)}},
                                 ERROR_PATH_NOT_FOUND})};
   StartedProcess started;
-  if (OpResult failure = Converted(StartProcess(Widen(*program), Widen(commandLine), Widen(folder),
-                                                static_cast<WORD>(windowStyle), &started)))
-    return {std::move(failure)};
+  const auto show = static_cast<WORD>(windowStyle);
+  const OsResult result =
+      containment == Containment::Contained
+          ? StartProcess(Widen(*program), Widen(commandLine), Widen(folder), show, &started)
+          : StartPlainProcess(Widen(*program), Widen(commandLine), Widen(folder), show, &started);
+  if (OpResult failure = Converted(result)) return {std::move(failure)};
   runs_.push_back(std::move(started));
   return {std::nullopt, static_cast<RunId>(runs_.size())};
 }
 
+const StartedProcess* Win32PlatformOps::Started(RunId run) const {
+  const auto index = static_cast<size_t>(run) - 1;
+  return index < runs_.size() ? &runs_[index] : nullptr;
+}
+
 std::optional<std::uint32_t> Win32PlatformOps::ExitCodeOf(RunId run) {
-  const auto index = static_cast<size_t>(run) - 1;
-  if (index >= runs_.size()) return std::nullopt;
-  return ExitCodeIfEnded(runs_[index]);
+  const StartedProcess* started = Started(run);
+  return started ? ExitCodeIfEnded(*started) : std::nullopt;
 }
 
-void Win32PlatformOps::StopRun(RunId run) {
-  const auto index = static_cast<size_t>(run) - 1;
-  if (index < runs_.size()) EndStartedProcess(runs_[index]);
+bool Win32PlatformOps::StopRun(RunId run) {
+  const StartedProcess* started = Started(run);
+  return !started || EndStartedProcess(*started);
 }
 
-OpResult Win32PlatformOps::CopyOver(std::string_view source, std::string_view destination) {
-  return Converted(CopyFileOver(Widen(source), Widen(destination)));
+Readiness Win32PlatformOps::ReadinessOf(RunId run) {
+  const StartedProcess* started = Started(run);
+  return started ? ReadinessOfProcess(*started) : Readiness::NoWait;
+}
+
+OpResult Win32PlatformOps::CopyOver(std::string_view source, std::string_view destination, Replace replace) {
+  return Converted(CopyFileOver(Widen(source), Widen(destination), replace == Replace::InPlaceIfHeld));
 }
 
 OpResult Win32PlatformOps::RemoveFile(std::string_view name) { return Converted(DeleteFileNamed(Widen(name))); }
@@ -65,7 +88,11 @@ std::optional<FileStamp> Win32PlatformOps::StampOf(std::string_view path) {
   return FileStamp{found->first, found->second};
 }
 
-std::optional<std::string> Win32PlatformOps::ReadBytes(std::string_view path) { return ReadWholeFile(Widen(path)); }
+ReadResult Win32PlatformOps::ReadBytes(std::string_view path) {
+  ReadResult read;
+  read.failure = Converted(ReadWholeFile(Widen(path), read.bytes));
+  return read;
+}
 
 OpResult Win32PlatformOps::WriteBytes(std::string_view path, std::string_view bytes) {
   return Converted(WriteBytesOver(Widen(path), bytes));

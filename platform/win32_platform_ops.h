@@ -10,6 +10,7 @@
 
 #include "platform/platform_ops.h"
 #include "platform/win32_files.h"
+#include "platform/win32_processes.h"
 #include "platform/win32_util.h"
 
 namespace kestrane {
@@ -31,14 +32,15 @@ class Win32PlatformOps final : public PlatformOps {
   // For WM_SETCURSOR over the window's client area.
   HCURSOR ClientCursor() const;
 
-  StartResult StartProgram(std::string_view commandLine, int windowStyle) override;
+  StartResult StartProgram(std::string_view commandLine, int windowStyle, Containment containment) override;
   std::optional<std::uint32_t> ExitCodeOf(RunId run) override;
-  void StopRun(RunId run) override;
-  OpResult CopyOver(std::string_view source, std::string_view destination) override;
+  bool StopRun(RunId run) override;
+  Readiness ReadinessOf(RunId run) override;
+  OpResult CopyOver(std::string_view source, std::string_view destination, Replace replace) override;
   OpResult RemoveFile(std::string_view name) override;
   bool FileExists(std::string_view path) override;
   std::optional<FileStamp> StampOf(std::string_view path) override;
-  std::optional<std::string> ReadBytes(std::string_view path) override;
+  ReadResult ReadBytes(std::string_view path) override;
   OpResult WriteBytes(std::string_view path, std::string_view bytes) override;
   void DiscardInterruptedCopy(std::string_view destination) override;
   OpResult SetWorkingFolder(std::string_view folder) override;
@@ -60,6 +62,7 @@ class Win32PlatformOps final : public PlatformOps {
 
  private:
   void RearmTimer();
+  const StartedProcess* Started(RunId run) const;
   void PumpPendingMessages();
 
   HWND form_ = nullptr;

@@ -96,5 +96,18 @@ TEST(IniText, ReadersSeeTheFirstSectionAndTheFirstKeyOfAName) {
             "[URL]\nA=1\nIsL2Console=New\n[url]\nIsL2Console=Old\n");
 }
 
+// As the system reads them: a key line without "=" is the key, with an empty value, and
+// becomes key=value where it stands; a "[" line that never closes is no header.
+TEST(IniText, ABareKeyLineIsTheKeyAndAnUnclosedHeaderIsNoSection) {
+  EXPECT_EQ(WithIniValue("[URL]\r\nIsL2Console\r\nA=1\r\n", "URL", "IsL2Console", "True"),
+            "[URL]\r\nIsL2Console=True\r\nA=1\r\n");
+  EXPECT_EQ(ReadIniSettings("[URL]\nIsL2Console\nIsL2Console=Later\n").at(IniSettingKey("URL", "IsL2Console")).value, "");
+  EXPECT_EQ(WithIniValue("[URL\nIsL2Console=False\n", "URL", "IsL2Console", "True"),
+            "[URL\nIsL2Console=False\n[URL]\nIsL2Console=True\n");
+  const auto settings = ReadIniSettings("[Video]\n[URL\nIsL2Console=False\n");
+  EXPECT_EQ(settings.at(IniSettingKey("Video", "IsL2Console")).value, "False");
+  EXPECT_FALSE(settings.contains(IniSettingKey("URL", "IsL2Console")));
+}
+
 }  // namespace
 }  // namespace kestrane

@@ -1,5 +1,6 @@
 #include <gmock/gmock.h>
 
+#include "client/client_files.h"
 #include "client/mode_launch.h"
 #include "tests/unit/fake_form.h"
 
@@ -192,6 +193,120 @@ TEST_F(ModeLaunchTest, AFailedRestoreAfterAFailedStepIsToldToThePlayer) {
   fake.FailOn("Copy", "l2.bak");
   const auto ended = RunToEnd(GameModeClick);
   EXPECT_THAT(ended.report, AllOf(HasSubstr("could not decode"), HasSubstr("could not be put back from l2.bak")));
+}
+
+// The restore waits for a windowed client to finish starting, up to 60 s after its start.
+struct ClientCase {
+  const char* name;
+  FakeRunScript client;
+  std::int64_t restoreAtMs;
+  bool box;
+};
+
+void PrintTo(const ClientCase& c, std::ostream* out) { *out << c.name; }
+
+class ClientReadyTest : public ModeLaunchTest, public ::testing::WithParamInterface<ClientCase> {};
+
+TEST_P(ClientReadyTest, TheRestoreComesOnceTheClientHasStartedOrAtTheBound) {
+  const ClientCase& c = GetParam();
+  std::string seenAtReady;
+  FakeRunScript client = c.client;
+  fake.ScriptRun("l2.exe", client);
+  if (client.readyAfterMs >= 0 && !client.console)
+    fake.At(11000 + client.readyAfterMs, [&] { seenAtReady = fake.FileBytes("l2.ini").value_or(""); });
+  const auto ended = RunToEnd(GameModeClick);
+  const auto copies = fake.CallsOf({"Copy"});
+  ASSERT_EQ(copies.size(), 1u);
+  EXPECT_EQ(copies[0].atMs, c.restoreAtMs);
+  EXPECT_EQ(fake.FileBytes("l2.ini"), "STORED");
+  if (client.readyAfterMs > 0 && !client.console) {
+    EXPECT_EQ(seenAtReady, std::string("ENCODED:") + kGamePatched) << "the client read its settings after the restore";
+  }
+  EXPECT_EQ(ended.failed, c.box);
+  const auto boxes = fake.CallsOf({"ErrorBox"});
+  ASSERT_EQ(boxes.size(), c.box ? 1u : 0u);
+  if (c.box) {
+    EXPECT_THAT(boxes[0].args[0], HasSubstr("had not finished starting within 60 seconds"));
+    EXPECT_THAT(boxes[0].args[0], HasSubstr("may not use the mode"));
+    EXPECT_GT(boxes[0].atMs, fake.CallsOf({"Copy"}).back().atMs - 1) << "the box comes after the restore";
+  }
+}
+
+const ClientCase kClientCases[] = {
+    {"ReadyAtOnceKeepsTheTimeline", {-1, 0, nullptr, 0}, 16000, false},
+    {"ReadyEightSecondsLateIsWaitedFor", {-1, 0, nullptr, 8000}, 19000, false},
+    {"NeverReadyIsRestoredAtTheBoundThenTold", {-1, 0, nullptr, -1}, 71000, true},
+    {"AConsoleClientIsNotWaitedFor", {-1, 0, nullptr, -1, true}, 16000, false},
+    {"AClientThatEndedIsNotWaitedFor", {2000, 0, nullptr, -1}, 16000, false},
+};
+
+std::string ClientCaseName(const ::testing::TestParamInfo<ClientCase>& param) { return param.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(ClientStarts, ClientReadyTest, ::testing::ValuesIn(kClientCases), ClientCaseName);
+
+TEST_F(ModeLaunchTest, TheClientIsStartedPlainlyAndOnlyToolRunsAreContained) {
+  RunToEnd(GameModeClick);
+  EXPECT_THAT(Trace({"Start"}), ElementsAre(std::string("Start ") + kDecode + " 2 contained",
+                                            std::string("Start ") + kEncode + " 2 contained", "Start l2.exe 2 plain"));
+}
+
+// A scanner that holds the fresh work copy: its read is waited for, and never taken for
+// an empty text.
+TEST_F(ModeLaunchTest, AWorkCopyHeldBrieflyAfterTheDecodeIsWaitedForAndPatchedWhole) {
+  fake.At(1000, [&] { fake.HoldFile("temp.dat", 7500); });
+  const auto ended = RunToEnd(GameModeClick);
+  EXPECT_FALSE(ended.failed) << ended.report;
+  EXPECT_EQ(fake.FileBytes("temp.dat"), kGamePatched);
+  EXPECT_TRUE(fake.CallsOf({"ErrorBox"}).empty());
+}
+
+TEST_F(ModeLaunchTest, AWorkCopyHeldForGoodAsksRetryOrCancelAndCancelNeverStartsTheClient) {
+  fake.At(1000, [&] { fake.HoldFile("temp.dat", 1000000); });
+  const auto ended = RunToEnd(GameModeClick);
+  EXPECT_TRUE(ended.failed);
+  EXPECT_EQ(fake.CallsOf({"ErrorBox"}).size(), 1u);
+  EXPECT_EQ(fake.CallsOf({"ErrorBox"})[0].args[1], "retry");
+  EXPECT_FALSE(ClientStarted());
+  EXPECT_EQ(fake.FileBytes("temp.dat"), kPlain) << "an unreadable work copy was patched";
+  EXPECT_EQ(fake.FileBytes("l2.ini"), "STORED");
+}
+
+TEST_F(ModeLaunchTest, AWorkCopyGoneAfterTheDecodeStopsLikeAFailedDecode) {
+  fake.FailOn("Read", "C:\\Games\\Client/temp.dat", 2);
+  const auto ended = RunToEnd(GameModeClick);
+  EXPECT_THAT(ended.report, AllOf(HasSubstr("could not decode l2.ini"), HasSubstr("temp.dat was gone")));
+  EXPECT_EQ(fake.FileBytes("temp.dat"), kPlain) << "a patch was written over what could not be read";
+  EXPECT_FALSE(ClientStarted());
+}
+
+// Without a job the time-out may not end the tool: the box then never says that the
+// settings are as they were.
+TEST_F(ModeLaunchTest, AToolRunThatCannotBeEndedIsNeverReportedAsHarmless) {
+  fake.ScriptRun(kEncode, {-1, 0, nullptr, 0, false, false});
+  const auto ended = RunToEnd(GameModeClick);
+  EXPECT_THAT(ended.report, AllOf(HasSubstr("did not finish within 60 seconds"), HasSubstr("could not be ended")));
+  EXPECT_THAT(ended.report, ::testing::Not(HasSubstr("your settings are as they were")));
+}
+
+// The advice fits the class of error; Retry and Cancel stay, and l2.bak is kept.
+TEST_F(ModeLaunchTest, TheAdviceOfAFailedFileStepFitsItsError) {
+  const std::pair<std::uint32_t, const char*> cases[] = {
+      {32, "close it"}, {5, "read-only"}, {5, "Program Files"}, {112, "free some space"}, {1117, "Retry once"}};
+  for (const auto& [error, advice] : cases) {
+    FakePlatformOps platform;
+    Form1 = MainForm{};
+    Form1.Bind(platform);
+    platform.SetTickHandler(Timer1Tick);
+    for (int attempt = 0; attempt < 100; ++attempt) platform.FailOn("Delete", "temp.dat", error);
+    platform.PutFile("temp.dat", "x");
+    const OpResult result = RemoveWorkFile(platform);
+    ASSERT_TRUE(result);
+    const auto boxes = platform.CallsOf({"ErrorBox"});
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_THAT(boxes[0].args[0], AllOf(HasSubstr(advice), HasSubstr("l2.bak is kept"))) << error;
+    EXPECT_EQ(boxes[0].args[1], "retry");
+  }
+  Form1.Bind(fake);
 }
 
 }  // namespace

@@ -13,13 +13,13 @@ using StartupTest = FakeFormTest;
 TEST_F(StartupTest, FirstStartTakesTheBackupThenRestoresItAndEnablesTheButtons) {
   PutClientFolder("SETTINGS-1");
   FormLoad();
-  EXPECT_THAT(Trace({"SetButtonEnabled", "PreviousInstance", "SetWorkingFolder", "Exists", "Copy",
+  EXPECT_THAT(Trace({"SetButtonEnabled", "PreviousInstance", "SetWorkingFolder", "Exists", "Copy", "Write",
                      "DiscardInterruptedCopy"}),
               ElementsAre("SetButtonEnabled 1 false", "SetButtonEnabled 2 false", "SetButtonEnabled 3 false",
                           "PreviousInstance", "SetWorkingFolder C:\\Games\\Client", "Exists l2encdec.exe",
                           "Exists l2.ini", "Exists l2.exe", "DiscardInterruptedCopy l2.bak",
                           "DiscardInterruptedCopy l2.ini", "DiscardInterruptedCopy temp.dat", "Exists l2.bak",
-                          "Copy l2.ini l2.bak", "Exists l2.bak", "SetButtonEnabled 1 true", "SetButtonEnabled 2 true",
+                          "Write l2.bak", "Exists l2.bak", "SetButtonEnabled 1 true", "SetButtonEnabled 2 true",
                           "SetButtonEnabled 3 true"));
   EXPECT_EQ(fake.FileBytes("l2.bak"), "SETTINGS-1");
   EXPECT_EQ(fake.FileBytes("l2.ini"), "SETTINGS-1");
@@ -69,13 +69,36 @@ TEST_F(StartupTest, StartedFromAnotherFolderWorksInTheProgramsOwnFolder) {
   EXPECT_FALSE(fake.FileBytes("C:\\Users\\Player\\Desktop\\l2.bak").has_value());
 }
 
-TEST_F(StartupTest, FailingBackupCopyEndsWithAnErrorAndLeavesButtonsDisabled) {
+TEST_F(StartupTest, FailingBackupWriteEndsWithAnErrorLeavesNoBackupAndButtonsDisabled) {
   PutClientFolder();
-  fake.FailOn("Copy", "l2.ini");
+  fake.FailOn("Write", "l2.bak");
   const auto ended = RunToEnd(FormLoad);
   EXPECT_TRUE(ended.failed);
   EXPECT_FALSE(fake.ButtonEnabled(ButtonId::Command3));
-  EXPECT_THAT(Trace({"Copy"}), ElementsAre("Copy l2.ini l2.bak"));
+  EXPECT_FALSE(fake.FileBytes("l2.bak").has_value());
+  EXPECT_EQ(fake.FileBytes("l2.ini"), "ENCODED-SETTINGS");
+}
+
+// The backup is the bytes read from "l2.ini", moved into place and read back: one that did
+// not land as read is removed and reported, never kept.
+TEST_F(StartupTest, ABackupThatDoesNotReadBackAsTheSettingsIsRemovedAndReported) {
+  PutClientFolder("SETTINGS-1");
+  fake.TamperWithWrite("l2.bak", [](std::string& bytes) { bytes.resize(bytes.size() / 2); });
+  const auto ended = RunToEnd(FormLoad);
+  EXPECT_TRUE(ended.failed);
+  EXPECT_THAT(ended.report, ::testing::HasSubstr("did not come out as a true copy of l2.ini"));
+  EXPECT_FALSE(fake.FileBytes("l2.bak").has_value());
+  EXPECT_EQ(fake.FileBytes("l2.ini"), "SETTINGS-1");
+}
+
+// Another program writing "l2.ini" holds it: the backup waits, never copies it mid-write.
+TEST_F(StartupTest, ASettingsFileHeldByAWriterIsWaitedForBeforeTheBackup) {
+  PutClientFolder("SETTINGS-1");
+  fake.HoldFile("l2.ini", 1500);
+  fake.At(1000, [&] { fake.PutFile("l2.ini", "SETTINGS-2"); });
+  FormLoad();
+  EXPECT_EQ(fake.FileBytes("l2.bak"), "SETTINGS-2");
+  EXPECT_TRUE(fake.CallsOf({"ErrorBox"}).empty());
 }
 
 }  // namespace
