@@ -18,6 +18,19 @@ void SetButtonsEnabled(bool enabled) {
   Form1.SetButtonsEnabledState(enabled);
 }
 
+namespace {
+
+// A start-up that cannot finish may leave "l2.ini" as an earlier run left it: the box says so.
+void MustAtStartUp(OpResult result) {
+  if (!result) return;
+  if (result->advice.empty())
+    result->advice = "Kestrane ends without changing anything. Its next start tries again and puts the settings "
+                     "back from l2.bak.";
+  StopWithFailure(*result);
+}
+
+}  // namespace
+
 // Runs before the window shows. A second copy or an incomplete client folder ends the
 // program without a word, before any file is touched.
 void FormLoad() {
@@ -26,11 +39,11 @@ void FormLoad() {
   if (platform.PreviousInstance()) platform.EndProgram();
   // Relative names, the tool's command lines and the patch path must all address the
   // folder that holds the program, whatever folder it was started from.
-  Must(platform.SetWorkingFolder(platform.AppFolder()));
+  MustAtStartUp(platform.SetWorkingFolder(platform.AppFolder()));
   if (!CheckRequiredFiles(platform)) platform.EndProgram();
   DiscardInterruptedCopies(platform);
-  Must(EnsureSettingsBackup(platform));
-  Must(RestoreSettingsFromBackup(platform));
+  MustAtStartUp(EnsureSettingsBackup(platform));
+  MustAtStartUp(RestoreSettingsFromBackup(platform));
   SetButtonsEnabled(true);
 }
 

@@ -4,6 +4,8 @@
 #include <limits>
 #include <stdexcept>
 
+#include "platform/program_paths.h"
+
 namespace kestrane {
 namespace {
 
@@ -68,23 +70,99 @@ OpResult FakePlatformOps::InjectedFailure(std::string_view op, std::string_view 
 }
 
 void FakePlatformOps::Store(std::string_view name, std::string bytes) {
-  files_[Resolve(name)] = {std::move(bytes), ++writeCount_};
+  const std::string path = Resolve(name);
+  history_[path].push_back(bytes);
+  files_[path] = {std::move(bytes), ++writeCount_};
+}
+
+void FakePlatformOps::Erase(std::string_view name) {
+  const std::string path = Resolve(name);
+  if (files_.erase(path)) history_[path].push_back(std::nullopt);
+}
+
+void FakePlatformOps::CrashPoint() {
+  if (++crashPoints_ == crashAt_) throw Crashed{crashPoints_};
+}
+
+OpResult FakePlatformOps::Fallible(std::string_view op, std::string_view subject) {
+  CrashPoint();
+  fallibleOps_.push_back(std::string(op) + " " + std::string(subject));
+  if (++fallibleCount_ == faultAt_) activeFault_ = ActiveFault{std::string(op), std::string(subject), fault_, nowMs_};
+  if (!activeFault_ || activeFault_->op != op || activeFault_->subject != subject) return std::nullopt;
+  std::uint32_t error = 0;
+  switch (activeFault_->fault) {
+    case Fault::InUseBriefly:
+      if (nowMs_ >= activeFault_->sinceMs + 1000) {
+        activeFault_.reset();
+        return std::nullopt;
+      }
+      error = 32;
+      break;
+    case Fault::InUseForGood: error = 32; break;
+    case Fault::AccessDenied: error = 5; break;
+    case Fault::NotFound: error = 2; break;
+    case Fault::DiskFull: error = 112; break;
+    default: return std::nullopt;  // the tool and client ways change the run, not its start
+  }
+  Failure failure{"Kestrane could not " + std::string(op) + ".", {{"File", std::string(subject)}}, error,
+                  "Injected failure."};
+  failure.kind = KindOf(error);
+  return failure;
+}
+
+std::vector<std::optional<std::string>> FakePlatformOps::HistoryOf(std::string_view name) const {
+  const auto it = history_.find(Resolve(name));
+  return it == history_.end() ? std::vector<std::optional<std::string>>{} : it->second;
+}
+
+void FakePlatformOps::RunPendingEvents() {
+  while (!scheduled_.empty()) {
+    nowMs_ = std::max(nowMs_, scheduled_.begin()->first);
+    auto event = std::move(scheduled_.begin()->second);
+    scheduled_.erase(scheduled_.begin());
+    event();
+  }
+}
+
+std::vector<std::string> FakePlatformOps::FileNames() const {
+  std::vector<std::string> names;
+  for (const auto& [path, file] : files_) names.push_back(path);
+  return names;
 }
 
 StartResult FakePlatformOps::StartProgram(std::string_view commandLine, int windowStyle, Containment containment) {
   Record("Start", {std::string(commandLine), std::to_string(windowStyle),
                    containment == Containment::Contained ? "contained" : "plain"});
   if (OpResult failure = InjectedFailure("Start", commandLine)) return {std::move(failure)};
+  if (OpResult failure = Fallible("Start", commandLine)) return {std::move(failure)};
   runs_.push_back({});
   const auto index = runs_.size() - 1;
   runs_[index].startedMs = nowMs_;
-  const auto script = scripts_.find(std::string(commandLine));
-  if (script == scripts_.end()) {
+  auto script = scripts_.find(std::string(commandLine));
+  std::optional<FakeRunScript> faulty;
+  if (activeFault_ && activeFault_->op == "Start" && activeFault_->subject == commandLine) {
+    const bool encode = commandLine.find("-e413") != std::string_view::npos;
+    switch (activeFault_->fault) {
+      case Fault::ToolFails:
+        faulty = FakeRunScript{300, 1, encode ? std::function<void()>([this] {
+          const std::string old = FileBytes("l2.ini").value_or("");
+          Store("l2.ini", old.substr(0, old.size() / 2));
+        }) : nullptr};
+        break;
+      case Fault::ToolWritesNothing: faulty = FakeRunScript{300, 0, nullptr}; break;
+      case Fault::ToolHangs: faulty = FakeRunScript{-1, 0, nullptr}; break;
+      case Fault::ClientNeverReady: faulty = FakeRunScript{-1, 0, nullptr, -1}; break;
+      default: break;
+    }
+    activeFault_.reset();
+  }
+  if (script == scripts_.end() && !faulty) {
     runs_[index].exitCode = 0;
   } else {
-    runs_[index].script = script->second;
-    if (script->second.durationMs >= 0)
-      At(nowMs_ + script->second.durationMs, [this, index, end = script->second] {
+    runs_[index].script = faulty ? *faulty : script->second;
+    if (!faulty && script->second.atStart) script->second.atStart();
+    if (runs_[index].script.durationMs >= 0)
+      At(nowMs_ + runs_[index].script.durationMs, [this, index, end = runs_[index].script] {
         if (runs_[index].exitCode) return;  // stopped before it got there
         if (end.atEnd) end.atEnd();
         runs_[index].exitCode = end.exitCode;
@@ -127,6 +205,7 @@ OpResult FakePlatformOps::HeldFailure(std::string_view name) const {
 OpResult FakePlatformOps::CopyOver(std::string_view source, std::string_view destination, Replace) {
   Record("Copy", {std::string(source), std::string(destination)});
   if (OpResult failure = InjectedFailure("Copy", source)) return failure;
+  if (OpResult failure = Fallible("Copy", source)) return failure;
   if (OpResult failure = HeldFailure(source)) return failure;
   if (OpResult failure = HeldFailure(destination)) return failure;
   const auto it = files_.find(Resolve(source));
@@ -135,15 +214,20 @@ OpResult FakePlatformOps::CopyOver(std::string_view source, std::string_view des
     failure.kind = FailureKind::NotFound;
     return failure;
   }
-  Store(destination, it->second.bytes);
+  const std::string bytes = it->second.bytes;
+  Store(TemporaryCopyName(Resolve(destination)), bytes);
+  CrashPoint();
+  Store(destination, bytes);
+  Erase(TemporaryCopyName(Resolve(destination)));
   return std::nullopt;
 }
 
 OpResult FakePlatformOps::RemoveFile(std::string_view name) {
   Record("Delete", {std::string(name)});
   if (OpResult failure = InjectedFailure("Delete", name)) return failure;
+  if (OpResult failure = Fallible("Delete", name)) return failure;
   if (OpResult failure = HeldFailure(name)) return failure;
-  files_.erase(Resolve(name));  // a file that is already gone counts as deleted
+  Erase(name);  // a file that is already gone counts as deleted
   return std::nullopt;
 }
 
@@ -161,6 +245,7 @@ std::optional<FileStamp> FakePlatformOps::StampOf(std::string_view path) {
 ReadResult FakePlatformOps::ReadBytes(std::string_view path) {
   Record("Read", {std::string(path)});
   if (OpResult failure = InjectedFailure("Read", path)) return {std::move(failure)};
+  if (OpResult failure = Fallible("Read", path)) return {std::move(failure)};
   if (OpResult failure = HeldFailure(path)) return {std::move(failure)};
   const auto bytes = FileBytes(path);
   if (!bytes) {
@@ -174,19 +259,25 @@ ReadResult FakePlatformOps::ReadBytes(std::string_view path) {
 OpResult FakePlatformOps::WriteBytes(std::string_view path, std::string_view bytes) {
   Record("Write", {std::string(path)});
   if (OpResult failure = InjectedFailure("Write", path)) return failure;
+  if (OpResult failure = Fallible("Write", path)) return failure;
   if (OpResult failure = HeldFailure(path)) return failure;
   std::string landed(bytes);
   if (const auto tamper = tampering_.extract(std::string(path))) tamper.mapped()(landed);
+  Store(TemporaryCopyName(Resolve(path)), landed);
+  CrashPoint();
   Store(path, std::move(landed));
+  Erase(TemporaryCopyName(Resolve(path)));
   return std::nullopt;
 }
 
 void FakePlatformOps::DiscardInterruptedCopy(std::string_view destination) {
   Record("DiscardInterruptedCopy", {std::string(destination)});
+  Erase(TemporaryCopyName(Resolve(destination)));
 }
 
 OpResult FakePlatformOps::SetWorkingFolder(std::string_view folder) {
   Record("SetWorkingFolder", {std::string(folder)});
+  if (OpResult failure = Fallible("SetWorkingFolder", folder)) return failure;
   workingFolder_ = Normalize(folder);
   if (workingFolder_.size() > 3 && workingFolder_.ends_with('\\')) workingFolder_.pop_back();
   return std::nullopt;
@@ -251,7 +342,8 @@ BoxChoice FakePlatformOps::ShowErrorBox(std::string_view text, bool offerRetry) 
   lastErrorText_ = text;
   if (!offerRetry || answers_.empty()) return BoxChoice::Close;
   const BoxChoice answer = answers_.front();
-  answers_.erase(answers_.begin());
+  if (answers_.size() > 1 || !keepLastAnswer_) answers_.erase(answers_.begin());
+  if (answer == BoxChoice::Retry) activeFault_.reset();  // the player dealt with the cause
   return answer;
 }
 

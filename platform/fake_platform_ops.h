@@ -17,6 +17,25 @@ struct ProgramEnded {
   std::string report;  // the last error box's text
 };
 
+// Thrown by the fake where a crash or a power loss cuts the program short.
+struct Crashed {
+  int at = 0;
+};
+
+// The ways a fallible operation is made to fail by the fault sweep. The first five apply
+// to file operations and to starting a program; the tool and client ways to those starts.
+enum class Fault {
+  InUseBriefly,   // held by another program for a second
+  InUseForGood,   // held until the player acts (answers Retry)
+  AccessDenied,
+  NotFound,
+  DiskFull,
+  ToolFails,          // the tool run ends with exit code 1, its output half written
+  ToolWritesNothing,  // the tool run ends well but writes nothing
+  ToolHangs,
+  ClientNeverReady,
+};
+
 struct PlatformCall {
   std::int64_t atMs = 0;  // simulated time of the call
   std::string op;
@@ -34,6 +53,7 @@ struct FakeRunScript {
   std::int64_t readyAfterMs = 0;
   bool console = false;
   bool stoppable = true;
+  std::function<void()> atStart;
 };
 
 // In-memory stand-in for Windows: files keyed by full path, every call recorded in
@@ -88,6 +108,11 @@ class FakePlatformOps final : public PlatformOps {
   void HoldFile(std::string_view name, std::int64_t untilMs);
   // The player's answers to the error boxes that offer Retry, in order; Cancel after them.
   void AnswerErrorBoxes(std::vector<BoxChoice> answers) { answers_ = std::move(answers); }
+  // Every box that offers Retry is answered the same way.
+  void AnswerEveryErrorBox(BoxChoice answer) {
+    answers_ = {answer};
+    keepLastAnswer_ = true;
+  }
   const std::string& ShutdownBlockReason() const { return blockReason_; }
   // What the taskbar button shows now, as "none", "normal 5000/16000", "waiting", "error".
   std::string Progress() const { return progress_; }
@@ -97,6 +122,32 @@ class FakePlatformOps final : public PlatformOps {
   void SetTickHandler(std::function<void()> handler) { tickHandler_ = std::move(handler); }
   // Runs event as a window event once the simulated clock reaches atMs.
   void At(std::int64_t atMs, std::function<void()> event);
+
+  // The fault sweep: fallible operations (Start, Copy, Delete, Write, Read,
+  // SetWorkingFolder) are counted from 1 as they are made. The k-th one fails in the way
+  // given; a cause that lasts goes away when the player answers Retry.
+  void InjectFault(int k, Fault fault) {
+    faultAt_ = k;
+    fault_ = fault;
+  }
+  // No more faults: the causes of the earlier ones have gone too.
+  void ClearFaults() {
+    faultAt_ = crashAt_ = 0;
+    activeFault_.reset();
+  }
+  // The program is cut short right before crash point k: each fallible operation is one,
+  // and so is the moment between a write's flushed temporary and its move into place.
+  void CrashBefore(int k) { crashAt_ = k; }
+  int FallibleCount() const { return fallibleCount_; }
+  int CrashPointCount() const { return crashPoints_; }
+  // What the k-th fallible operation was, as "Copy l2.bak".
+  const std::vector<std::string>& FallibleOps() const { return fallibleOps_; }
+  // Every state a file went through: its bytes after each store, empty after a delete.
+  std::vector<std::optional<std::string>> HistoryOf(std::string_view name) const;
+  // Runs the scheduled events that are left (what the started programs still do).
+  void RunPendingEvents();
+  // Names of the files that exist now.
+  std::vector<std::string> FileNames() const;
 
   const std::vector<PlatformCall>& Calls() const { return calls_; }
   // The calls of the given operations only, in order.
@@ -116,6 +167,10 @@ class FakePlatformOps final : public PlatformOps {
   };
 
   std::string Resolve(std::string_view name) const;
+  // Counts a fallible operation: crashes or fails it as the sweep says.
+  OpResult Fallible(std::string_view op, std::string_view subject);
+  void CrashPoint();
+  void Erase(std::string_view name);
   void Record(std::string op, std::vector<std::string> args);
   OpResult InjectedFailure(std::string_view op, std::string_view subject);
   OpResult HeldFailure(std::string_view name) const;
@@ -123,6 +178,19 @@ class FakePlatformOps final : public PlatformOps {
   void RestartTimerIfArmed();
 
   std::map<std::string, File> files_;
+  std::map<std::string, std::vector<std::optional<std::string>>> history_;
+  int faultAt_ = 0;
+  Fault fault_ = Fault::AccessDenied;
+  struct ActiveFault {
+    std::string op, subject;
+    Fault fault;
+    std::int64_t sinceMs;
+  };
+  std::optional<ActiveFault> activeFault_;
+  int crashAt_ = 0;
+  int fallibleCount_ = 0;
+  int crashPoints_ = 0;
+  std::vector<std::string> fallibleOps_;
   std::vector<PlatformCall> calls_;
   struct Injected {
     std::string op, subject;
@@ -133,6 +201,7 @@ class FakePlatformOps final : public PlatformOps {
   std::map<std::string, std::function<void(std::string&)>> tampering_;
   std::map<std::string, std::int64_t> heldUntil_;
   std::vector<BoxChoice> answers_;
+  bool keepLastAnswer_ = false;
   std::string blockReason_;
   std::string progress_ = "none";
   bool workingCursor_ = false;

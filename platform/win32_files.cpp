@@ -59,6 +59,14 @@ DWORD RewriteInPlace(const std::wstring& temporary, const std::wstring& destinat
   return 0;
 }
 
+// A replace of a file that another program holds open fails as "access denied"; it is in
+// use, and worth trying again, when the file cannot be opened for deleting right now.
+bool HeldOpen(const std::wstring& path) {
+  UniqueHandle probe(CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+  return !probe.Valid() && GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
 }  // namespace
 
 bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -93,7 +101,8 @@ OsResult CommitTemporaryCopy(const std::wstring& destination, bool inPlaceIfHeld
   }
   if (MoveFileExW(temporary.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return std::nullopt;
-  const DWORD moveError = GetLastError();
+  DWORD moveError = GetLastError();
+  if (HeldOpen(destination)) moveError = ERROR_SHARING_VIOLATION;
   const DWORD error = inPlaceIfHeld ? RewriteInPlace(temporary, destination) : moveError;
   DeleteFileW(temporary.c_str());
   if (error) return CopyFailure(temporary, destination, error);

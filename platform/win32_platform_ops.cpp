@@ -54,23 +54,23 @@ StartResult Win32PlatformOps::StartProgram(std::string_view commandLine, int win
   return {std::nullopt, static_cast<RunId>(runs_.size())};
 }
 
-const StartedProcess* Win32PlatformOps::Started(RunId run) const {
+StartedProcess* Win32PlatformOps::Started(RunId run) {
   const auto index = static_cast<size_t>(run) - 1;
   return index < runs_.size() ? &runs_[index] : nullptr;
 }
 
 std::optional<std::uint32_t> Win32PlatformOps::ExitCodeOf(RunId run) {
-  const StartedProcess* started = Started(run);
+  StartedProcess* started = Started(run);
   return started ? ExitCodeIfEnded(*started) : std::nullopt;
 }
 
 bool Win32PlatformOps::StopRun(RunId run) {
-  const StartedProcess* started = Started(run);
+  StartedProcess* started = Started(run);
   return !started || EndStartedProcess(*started);
 }
 
 Readiness Win32PlatformOps::ReadinessOf(RunId run) {
-  const StartedProcess* started = Started(run);
+  StartedProcess* started = Started(run);
   return started ? ReadinessOfProcess(*started) : Readiness::NoWait;
 }
 

@@ -62,7 +62,7 @@ class Win32PlatformOps final : public PlatformOps {
 
  private:
   void RearmTimer();
-  const StartedProcess* Started(RunId run) const;
+  StartedProcess* Started(RunId run);
   void PumpPendingMessages();
 
   HWND form_ = nullptr;

@@ -29,25 +29,42 @@ bool Create(const std::wstring& applicationPath, const std::wstring& commandLine
                         workingFolder.c_str(), &startup, &process) != FALSE;
 }
 
-// A process whose parent is one of the run's and which started after the run did: a
-// process id can be reused once its process ended, its start time cannot.
-std::vector<DWORD> LiveDescendants(const StartedProcess& started) {
-  std::vector<DWORD> family{started.processId}, found;
-  for (size_t round = 0; round < family.size() && round < 64; ++round) {
-    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot.Valid()) break;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
-      if (entry.th32ParentProcessID != family[round] || entry.th32ProcessID == started.processId) continue;
-      UniqueHandle child(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, entry.th32ProcessID));
-      if (!child.Valid() || CreationTime(child.Get()) < started.createdAt) continue;
-      if (WaitForSingleObject(child.Get(), 0) == WAIT_OBJECT_0) continue;
-      family.push_back(entry.th32ProcessID);
-      found.push_back(entry.th32ProcessID);
+// A process whose parent is one of the run's and which started after it: a process id can
+// be reused once its process ended, its start time cannot. The run's processes are learnt
+// as they are seen, so that one whose parent has ended is still known.
+std::vector<DWORD> LiveDescendants(StartedProcess& started) {
+  UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot.Valid()) return {};
+  std::vector<PROCESSENTRY32W> entries;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))
+    entries.push_back(entry);
+  const auto member = [&](DWORD id) -> const StartedProcess::Member* {
+    for (const auto& known : started.family)
+      if (known.id == id) return &known;
+    return nullptr;
+  };
+  for (bool learnt = true; learnt;) {
+    learnt = false;
+    for (const auto& candidate : entries) {
+      const auto* parent = member(candidate.th32ParentProcessID);
+      if (!parent || member(candidate.th32ProcessID)) continue;
+      UniqueHandle child(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, candidate.th32ProcessID));
+      const std::uint64_t created = child.Valid() ? CreationTime(child.Get()) : 0;
+      if (created < parent->createdAt) continue;
+      started.family.push_back({candidate.th32ProcessID, created});
+      learnt = true;
     }
   }
-  return found;
+  std::vector<DWORD> live;
+  for (size_t i = 1; i < started.family.size(); ++i) {
+    UniqueHandle child(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, started.family[i].id));
+    if (child.Valid() && CreationTime(child.Get()) == started.family[i].createdAt &&
+        WaitForSingleObject(child.Get(), 0) == WAIT_TIMEOUT)
+      live.push_back(started.family[i].id);
+  }
+  return live;
 }
 
 bool JobEmpty(const StartedProcess& started) {
@@ -57,7 +74,7 @@ bool JobEmpty(const StartedProcess& started) {
          accounting.ActiveProcesses == 0;
 }
 
-bool RunOver(const StartedProcess& started) {
+bool RunOver(StartedProcess& started) {
   if (WaitForSingleObject(started.process.Get(), 0) != WAIT_OBJECT_0) return false;
   return started.job.Valid() ? JobEmpty(started) : LiveDescendants(started).empty();
 }
@@ -102,8 +119,7 @@ OsResult StartProcess(const std::wstring& applicationPath, const std::wstring& c
   UniqueHandle thread(process.hThread);
   started->process.Reset(process.hProcess);
   started->job = std::move(job);
-  started->processId = process.dwProcessId;
-  started->createdAt = CreationTime(process.hProcess);
+  started->family = {{process.dwProcessId, CreationTime(process.hProcess)}};
   ResumeThread(thread.Get());
   return std::nullopt;
 }
@@ -115,12 +131,11 @@ OsResult StartPlainProcess(const std::wstring& applicationPath, const std::wstri
     return StartFailure(applicationPath, commandLine, GetLastError());
   CloseHandle(process.hThread);
   started->process.Reset(process.hProcess);
-  started->processId = process.dwProcessId;
-  started->createdAt = CreationTime(process.hProcess);
+  started->family = {{process.dwProcessId, CreationTime(process.hProcess)}};
   return std::nullopt;
 }
 
-std::optional<DWORD> ExitCodeIfEnded(const StartedProcess& started) {
+std::optional<DWORD> ExitCodeIfEnded(StartedProcess& started) {
   if (!RunOver(started)) return std::nullopt;  // the interpreter may have ended while what it started runs on
   DWORD code = 0;
   if (!GetExitCodeProcess(started.process.Get(), &code)) return std::nullopt;
@@ -128,7 +143,7 @@ std::optional<DWORD> ExitCodeIfEnded(const StartedProcess& started) {
 }
 
 // Ending takes a moment to show, so the run is looked at again for a few seconds.
-bool EndStartedProcess(const StartedProcess& started) {
+bool EndStartedProcess(StartedProcess& started) {
   for (int attempt = 0; attempt < 50; ++attempt) {
     if (started.job.Valid()) TerminateJobObject(started.job.Get(), 1);
     for (const DWORD id : LiveDescendants(started)) {

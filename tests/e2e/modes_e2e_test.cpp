@@ -81,5 +81,46 @@ TEST(ModesEndToEnd, CloseRequestsDuringGameModeAreIgnoredAndTheSequenceCompletes
   EXPECT_EQ(ParseIni(folder.Read(L"client-seen.ini")), WithMode("True", "1"));
 }
 
+// A client slow to start (a cold disk, a scanner looking at it) reads its settings 8 s
+// after its start, past the planned restore: the restore waits for it, without a box.
+TEST(ModesEndToEnd, AClientThatReadsItsSettingsLateStillGetsTheMode) {
+  ClientFolder folder;
+  folder.Write(L"l2.late", "8");
+  LauncherRun run(folder);
+  ASSERT_TRUE(run.WaitForWindow());
+  const auto click = run.Click(L"Game Mode");
+  ASSERT_TRUE(run.WaitForExit(60000));
+  EXPECT_EQ(run.ExitCode(), 0u) << "an error was reported";
+  const auto read = folder.LogOf("l2", "reading l2.ini");
+  ASSERT_EQ(read.size(), 2u);
+  ExpectWithin(read[1].ms - click, 19000, 19000 + kStartSlackMs, "the client's read");
+  EXPECT_GE(run.ExitTime(), read[1].ms) << "the restore came before the client read its settings";
+  EXPECT_EQ(ParseIni(folder.Read(L"client-seen.ini")), WithMode("True", "1"));
+  EXPECT_EQ(folder.Read(L"l2.ini"), folder.Read(L"l2.bak"));
+  EXPECT_EQ(folder.Read(L"l2.bak"), folder.EncodedSettings());
+}
+
+// Standing in for a virus scanner: another process holds the fresh work copy without
+// sharing for 6 s from the moment the decode let go of it.
+TEST(ModesEndToEnd, AWorkCopyHeldAfterTheDecodeIsWaitedForAndTheClientSeesEverySetting) {
+  ClientFolder folder;
+  LauncherRun run(folder);
+  ASSERT_TRUE(run.WaitForWindow());
+  run.Click(L"Game Mode");
+  UniqueHandle held;
+  for (int waited = 0; !held.Valid() && waited < 10000; waited += 10) {
+    held.Reset(CreateFileW(folder.File(L"temp.dat").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!held.Valid()) Sleep(10);
+  }
+  ASSERT_TRUE(held.Valid()) << "the decode wrote no temp.dat";
+  Sleep(6000);
+  held.Reset();
+  ASSERT_TRUE(run.WaitForExit(40000));
+  EXPECT_EQ(run.ExitCode(), 0u) << "an error was reported";
+  EXPECT_FALSE(probe::FindMessageBox(run.ProcessId()));
+  EXPECT_EQ(ParseIni(folder.Read(L"client-seen.ini")), WithMode("True", "1"));
+  EXPECT_EQ(folder.Read(L"l2.ini"), folder.Read(L"l2.bak"));
+}
+
 }  // namespace
 }  // namespace kestrane::testing

@@ -1,13 +1,63 @@
-// Stand-in for the game client: decodes "l2.ini" beside it when it starts (its text in
-// UTF-16LE, UTF-8 with a byte-order mark, or plain), logs section
-// "URL" and every other line it found, and keeps what it read in "client-seen.ini".
-// A control file "l2.hold" makes it hold "l2.ini" open without sharing for that many seconds.
+// Stand-in for the game client, a windowed program as such clients are: decodes "l2.ini"
+// beside it when it starts (its text in UTF-16LE, UTF-8 with a byte-order mark, or plain),
+// logs section "URL" and every other line it found, keeps what it read in
+// "client-seen.ini", then shows its window and handles its messages for a moment.
+// Control files beside it:
+//   l2.late  seconds it waits before it reads "l2.ini" (a cold disk, a scanner), before
+//            it makes its window, so that it has not finished starting meanwhile
+//   l2.hold  seconds it holds "l2.ini" open without sharing, its window running
 #include <windows.h>
 
 #include <sstream>
 #include <string>
 
 #include "tests/standins/standin_common.h"
+
+namespace {
+
+std::string ReadSettings(HANDLE held, const std::wstring& settings) {
+  if (held == INVALID_HANDLE_VALUE) return standin::ReadWholeFile(settings).value_or("");
+  std::string encoded;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(held, buffer, sizeof(buffer), &got, nullptr) && got > 0) encoded.append(buffer, got);
+  return encoded;
+}
+
+void LogWhatItSaw(const std::string& encoded) {
+  auto plain = standin::Decode(encoded);
+  if (plain) plain = standin::AsPlainText(*plain);
+  if (!plain) {
+    standin::Log("l2", "l2.ini is not an encoded settings file");
+    return;
+  }
+  standin::WriteWholeFile(standin::ExeFolder() + L"\\client-seen.ini", *plain);
+  std::istringstream lines(*plain);
+  std::string section;
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.starts_with('[')) section = line;
+    standin::Log("l2", (section == "[URL]" ? "URL: " : "other: ") + line);
+  }
+}
+
+// Shows a window and handles its messages until the time is up: from its first wait for
+// input on, the program has finished starting.
+void RunWindowFor(int seconds, int show) {
+  const HWND window = CreateWindowExW(0, L"STATIC", L"l2 stand-in", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                                      200, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  ShowWindow(window, show < 0 ? SW_SHOWMINNOACTIVE : show);
+  SetTimer(window, 1, static_cast<UINT>(seconds) * 1000, nullptr);
+  standin::Log("l2", "window shown");
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (message.message == WM_TIMER && message.hwnd == window) break;
+    DispatchMessageW(&message);
+  }
+  DestroyWindow(window);
+}
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   STARTUPINFOW startup{};
@@ -16,6 +66,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
   standin::Log("l2", "started show=" + std::to_string(show) + " cwd=\"" + standin::Utf8(standin::WorkingFolder()) + "\"");
 
+  if (const int late = standin::ControlSeconds(L"l2.late"); late > 0) {
+    standin::Log("l2", "reading l2.ini in " + std::to_string(late) + " s");
+    Sleep(static_cast<DWORD>(late) * 1000);
+  }
   const std::wstring settings = standin::ExeFolder() + L"\\l2.ini";
   const int hold = standin::ControlSeconds(L"l2.hold");
   HANDLE held = INVALID_HANDLE_VALUE;
@@ -23,30 +77,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     held = CreateFileW(settings.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     standin::Log("l2", held == INVALID_HANDLE_VALUE ? "could not hold l2.ini" : "holding l2.ini for " + std::to_string(hold) + " s");
   }
-  std::string encoded;
+  standin::Log("l2", "reading l2.ini");
+  LogWhatItSaw(ReadSettings(held, settings));
+  RunWindowFor(hold > 0 ? hold : 1, show);
   if (held != INVALID_HANDLE_VALUE) {
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(held, buffer, sizeof(buffer), &got, nullptr) && got > 0) encoded.append(buffer, got);
-  } else if (const auto bytes = standin::ReadWholeFile(settings)) {
-    encoded = *bytes;
-  }
-  auto plain = standin::Decode(encoded);
-  if (plain) plain = standin::AsPlainText(*plain);
-  if (!plain) {
-    standin::Log("l2", "l2.ini is not an encoded settings file");
-  } else {
-    standin::WriteWholeFile(standin::ExeFolder() + L"\\client-seen.ini", *plain);
-    std::istringstream lines(*plain);
-    std::string section;
-    for (std::string line; std::getline(lines, line);) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (line.starts_with('[')) section = line;
-      standin::Log("l2", (section == "[URL]" ? "URL: " : "other: ") + line);
-    }
-  }
-  if (held != INVALID_HANDLE_VALUE) {
-    Sleep(static_cast<DWORD>(hold) * 1000);
     CloseHandle(held);
     standin::Log("l2", "let go of l2.ini");
   }

@@ -51,7 +51,7 @@ TEST_F(InUseOnDisk, ATargetHeldForASecondIsCopiedOnceItIsFree) {
   HoldSettingsFor(std::chrono::milliseconds(1000));
   const auto start = Clock::now();
   const OpResult result =
-      RetryWhileInUse(platform, [&] { return platform.CopyOver(kSettingsBackup, kClientSettings); });
+      RetryWhileInUse(platform, [&] { return platform.CopyOver(kSettingsBackup, kClientSettings, Replace::InPlaceIfHeld); });
   EXPECT_FALSE(result) << (result ? result->summary : "");
   EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(900));
   EXPECT_EQ(folder.Read(L"l2.ini"), "STORED");
@@ -61,10 +61,10 @@ TEST_F(InUseOnDisk, ATargetHeldLongerFailsAfterTheBoundWithItsError) {
   HoldSettingsFor(std::chrono::milliseconds(kInUseRetryMilliseconds + 2000));
   const auto start = Clock::now();
   const OpResult result =
-      RetryWhileInUse(platform, [&] { return platform.CopyOver(kSettingsBackup, kClientSettings); });
+      RetryWhileInUse(platform, [&] { return platform.CopyOver(kSettingsBackup, kClientSettings, Replace::InPlaceIfHeld); });
   const auto took = Clock::now() - start;
   ASSERT_TRUE(result);
-  EXPECT_TRUE(result->inUse);
+  EXPECT_EQ(result->kind, FailureKind::InUse);
   EXPECT_EQ(result->error, static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
   EXPECT_GE(took, std::chrono::milliseconds(kInUseRetryMilliseconds));
   EXPECT_LT(took, std::chrono::milliseconds(kInUseRetryMilliseconds + 1500));

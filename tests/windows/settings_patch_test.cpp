@@ -93,10 +93,12 @@ TEST_F(SettingsPatchOnDisk, AWriteThatCannotLandIsReportedWithItsError) {
   EXPECT_EQ(folder.Read(L"temp.dat"), "[URL]\r\nIsL2Console=False\r\n");
 }
 
-TEST_F(SettingsPatchOnDisk, AMissingWorkCopyIsCreatedWithTheSection) {
-  ASSERT_FALSE(Patch(L"new.dat", DevelopProfile));
-  EXPECT_EQ(folder.Read(L"new.dat"),
-            "[URL]\r\nIsL2NetLogin=False\r\nIsL2Console=False\r\nIsUseCommand=False\r\nL2ThreadFilter=0\r\n");
+// A work copy gone after the decode is a failed decode, never a file made up of the four keys.
+TEST_F(SettingsPatchOnDisk, AMissingWorkCopyIsAFailedDecodeAndNothingIsCreated) {
+  const OpResult refused = Patch(L"new.dat", DevelopProfile);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->summary, "The settings tool could not decode l2.ini.");
+  EXPECT_FALSE(PathExists(folder.File(L"new.dat")));
 }
 
 TEST_F(SettingsPatchOnDisk, InAFolderNamedBeyondTheAnsiCodePage) {
@@ -111,11 +113,13 @@ TEST_F(SettingsPatchOnDisk, InAFolderNamedBeyondTheAnsiCodePage) {
 TEST_F(SettingsPatchOnDisk, APathAtADriveRootWithBothSeparators) {
   const std::wstring drive = folder.Path().substr(0, 3);  // "C:\"
   const std::wstring name = L"kestrane-root-" + std::to_wstring(GetCurrentProcessId()) + L".dat";
+  ASSERT_FALSE(WriteBytesOver(drive + name, "[URL]\r\n"));
   ASSERT_FALSE(PatchSettingsFile(platform, Narrow(drive) + "/" + Narrow(name), GameProfile));
-  const auto written = ReadWholeFile(drive + name);
+  std::string written;
+  const auto failure = ReadWholeFile(drive + name, written);
   DeleteFileW((drive + name).c_str());
-  ASSERT_TRUE(written);
-  EXPECT_THAT(*written, HasSubstr("IsUseCommand=True\r\n"));
+  ASSERT_FALSE(failure);
+  EXPECT_THAT(written, HasSubstr("IsUseCommand=True\r\n"));
 }
 
 }  // namespace

@@ -1,0 +1,251 @@
+// Every fallible platform operation of every action, made to fail in each way it can, with
+// every box answered both ways; and a crash before each of them. After each run the
+// player's stored settings must have survived, whatever happened.
+#include <gmock/gmock.h>
+
+#include "app/failure_report.h"
+#include "client/exit_cleanup.h"
+#include "client/ini_text.h"
+#include "client/mode_launch.h"
+#include "platform/program_paths.h"
+#include "tests/unit/fake_form.h"
+
+namespace kestrane::testing {
+namespace {
+
+using ::testing::HasSubstr;
+
+constexpr char kDecode[] = "cmd /x /c l2encdec.exe -d l2.ini temp.dat";
+constexpr char kEncode[] = "cmd /x /c l2encdec.exe -e413 temp.dat l2.ini";
+const std::string kPlain = "; player's own\r\n[URL]\r\nServerAddr=login.example.net\r\nIsL2NetLogin=False\r\n"
+                           "IsL2Console=False\r\n\r\n[Video]\r\nWidth=1280\r\n";
+const std::string kStored = "ENCODED:" + kPlain;
+
+enum class Action { FirstStartUp, StartUp, GameMode, DevelopMode, Exit };
+
+const char* NameOf(Action action) {
+  switch (action) {
+    case Action::FirstStartUp: return "first start-up";
+    case Action::StartUp: return "start-up";
+    case Action::GameMode: return "Game Mode";
+    case Action::DevelopMode: return "Develop Mode";
+    case Action::Exit: return "Exit";
+  }
+  return "";
+}
+
+const char* NameOf(Fault fault) {
+  switch (fault) {
+    case Fault::InUseBriefly: return "in use briefly";
+    case Fault::InUseForGood: return "in use for good";
+    case Fault::AccessDenied: return "access denied";
+    case Fault::NotFound: return "not found";
+    case Fault::DiskFull: return "disk full";
+    case Fault::ToolFails: return "tool fails";
+    case Fault::ToolWritesNothing: return "tool writes nothing";
+    case Fault::ToolHangs: return "tool hangs";
+    case Fault::ClientNeverReady: return "client never ready";
+  }
+  return "";
+}
+
+FailureKind KindOf(Fault fault) {
+  switch (fault) {
+    case Fault::InUseBriefly:
+    case Fault::InUseForGood: return FailureKind::InUse;
+    case Fault::AccessDenied: return FailureKind::AccessDenied;
+    case Fault::DiskFull: return FailureKind::DiskFull;
+    case Fault::NotFound: return FailureKind::NotFound;
+    default: return FailureKind::Other;
+  }
+}
+
+// The ways the operation can fail: files and starts in the five ways of files, tool runs
+// and the client's start in theirs too.
+std::vector<Fault> WaysFor(const std::string& op) {
+  std::vector<Fault> ways{Fault::InUseBriefly, Fault::InUseForGood, Fault::AccessDenied, Fault::NotFound,
+                          Fault::DiskFull};
+  if (op.starts_with("Start cmd")) ways.insert(ways.end(), {Fault::ToolFails, Fault::ToolWritesNothing, Fault::ToolHangs});
+  if (op == "Start l2.exe") ways.push_back(Fault::ClientNeverReady);
+  return ways;
+}
+
+// One run of an action in a prepared folder, with the fake's tool and client, bound to the
+// program's one window.
+class SweepRun {
+ public:
+  explicit SweepRun(Action action) : action_(action) {
+    Form1 = MainForm{};
+    Form1.Bind(fake);
+    fake.SetTickHandler(Timer1Tick);
+    for (const auto* name : {"l2encdec.exe", "l2.exe"}) fake.PutFile(name, "program");
+    fake.PutFile("l2.ini", kStored);
+    if (action != Action::FirstStartUp) fake.PutFile("l2.bak", kStored);
+    if (action == Action::StartUp) fake.PutFile("l2.ini", "ENCODED:[URL]\r\nIsL2NetLogin=True\r\n");
+    if (action == Action::Exit) fake.PutFile("temp.dat", kPlain);
+    fake.ScriptRun(kDecode, {1000, 0, [this] {
+                               const std::string encoded = fake.FileBytes("l2.ini").value_or("");
+                               fake.PutFile("temp.dat", encoded.substr(std::string("ENCODED:").size()));
+                             }});
+    fake.ScriptRun(kEncode, {1000, 0, [this] { fake.PutFile("l2.ini", "ENCODED:" + fake.FileBytes("temp.dat").value_or("")); }});
+    FakeRunScript client{-1, 0, nullptr, 2000};
+    client.atStart = [this] {
+      ++clientStarts_;
+      clientSawTheMode_ = SettingsHoldTheMode();
+    };
+    fake.ScriptRun("l2.exe", client);
+  }
+
+  // Runs the action to its end, or to a crash.
+  void Run() {
+    try {
+      switch (action_) {
+        case Action::FirstStartUp:
+        case Action::StartUp: FormLoad(); break;
+        case Action::GameMode: GameModeClick(); break;
+        case Action::DevelopMode: DevelopModeClick(); break;
+        case Action::Exit: ExitClick(); break;
+      }
+    } catch (const ProgramEnded&) {
+    } catch (const kestrane::Crashed&) {
+      crashed_ = true;
+    }
+  }
+
+  bool CrashedOut() const { return crashed_; }
+
+  // Invariants of every run, whatever failed.
+  void CheckInvariants(const std::string& what, std::optional<Fault> fault = std::nullopt) {
+    SCOPED_TRACE(std::string(NameOf(action_)) + ": " + what);
+    EXPECT_LT(fake.NowMs(), 300000) << "the run did not end in bounded time";
+    for (const auto& state : fake.HistoryOf("l2.bak"))
+      if (state) {
+        EXPECT_EQ(*state, kStored) << "l2.bak was written with other bytes";
+      }
+    EXPECT_LE(clientStarts_, 1);
+    if (clientStarts_) {
+      EXPECT_TRUE(clientSawTheMode_) << "the client started on settings that were not checked";
+    }
+    bool toldNotYet = false;
+    for (const auto& box : fake.CallsOf({"ErrorBox"})) {
+      const std::string& text = box.args[0];
+      EXPECT_TRUE(text.find("l2.ini") != std::string::npos || text.find("l2.bak") != std::string::npos ||
+                  text.find("temp.dat") != std::string::npos || text.find("Command line") != std::string::npos ||
+                  text.find("File:") != std::string::npos)
+          << "a box that names no file and no step:\n" << text;
+      if (box.args[1] == "retry" && fault && *fault != Fault::InUseBriefly) {
+        EXPECT_THAT(text, HasSubstr(RetryAdvice(KindOf(*fault))));
+      }
+      toldNotYet |= text.find("puts the settings back") != std::string::npos || text.find("puts it back") != std::string::npos;
+    }
+    if (!crashed_ && fake.FileBytes("l2.bak") && fake.FileBytes("l2.ini") != fake.FileBytes("l2.bak")) {
+      EXPECT_TRUE(toldNotYet) << "l2.ini was left changed without a word";
+    }
+    CheckNextStartUp();
+  }
+
+  FakePlatformOps fake;
+
+ private:
+  // Whether "l2.ini" now encodes the stored settings with the mode's four values.
+  bool SettingsHoldTheMode() {
+    const std::string encoded = fake.FileBytes("l2.ini").value_or("");
+    if (!encoded.starts_with("ENCODED:")) return false;
+    const ModeProfile& profile = action_ == Action::DevelopMode ? DevelopProfile : GameProfile;
+    auto expected = ReadIniSettings(kPlain);
+    for (const auto& setting : profile.settings)
+      expected[IniSettingKey("URL", setting.key)] = {"", std::string(setting.value)};
+    const auto seen = ReadIniSettings(encoded.substr(8));
+    if (seen.size() != expected.size()) return false;
+    for (const auto& [key, setting] : expected)
+      if (!seen.contains(key) || seen.at(key).value != setting.value) return false;
+    return true;
+  }
+
+  // A fresh start-up, once what the started programs still do is done, brings the stored
+  // settings back and leaves no temporary behind.
+  void CheckNextStartUp() {
+    fake.RunPendingEvents();
+    fake.ClearFaults();
+    Form1 = MainForm{};
+    Form1.Bind(fake);
+    bool ended = false;
+    try {
+      FormLoad();
+    } catch (const ProgramEnded&) {
+      ended = true;
+    }
+    EXPECT_FALSE(ended) << "the next start-up did not come up";
+    if (fake.FileBytes("l2.bak")) {
+      EXPECT_EQ(fake.FileBytes("l2.bak"), kStored);
+      EXPECT_EQ(fake.FileBytes("l2.ini"), kStored) << "the next start-up did not restore the settings";
+    } else {
+      EXPECT_EQ(action_, Action::Exit) << "l2.bak is gone";
+      EXPECT_EQ(fake.FileBytes("l2.ini"), kStored);
+    }
+    for (const auto& name : fake.FileNames()) EXPECT_FALSE(name.ends_with(".kestrane-partial")) << name;
+  }
+
+  Action action_;
+  bool crashed_ = false;
+  bool clientSawTheMode_ = false;
+  int clientStarts_ = 0;
+};
+
+class FaultSweep : public ::testing::TestWithParam<Action> {};
+
+TEST_P(FaultSweep, EveryFaultAtEveryOperationLeavesTheStoredSettingsSafe) {
+  const Action action = GetParam();
+  std::vector<std::string> ops;
+  {
+    SweepRun clean(action);
+    clean.Run();
+    ops = clean.fake.FallibleOps();
+    clean.CheckInvariants("no fault");
+  }
+  int runs = 0;
+  for (size_t k = 1; k <= ops.size(); ++k)
+    for (const Fault fault : WaysFor(ops[k - 1]))
+      for (const BoxChoice answer : {BoxChoice::Retry, BoxChoice::Close}) {
+        SweepRun run(action);
+        run.fake.InjectFault(static_cast<int>(k), fault);
+        run.fake.AnswerEveryErrorBox(answer);
+        run.Run();
+        run.CheckInvariants("operation " + std::to_string(k) + " (" + ops[k - 1] + ") " + NameOf(fault) +
+                            (answer == BoxChoice::Retry ? ", Retry" : ", Cancel"), fault);
+        ++runs;
+      }
+  std::cout << "fault sweep: " << NameOf(action) << ": " << ops.size() << " fault points, " << runs << " runs\n";
+}
+
+TEST_P(FaultSweep, ACrashAtEveryPointIsRecoveredByTheNextStartUp) {
+  const Action action = GetParam();
+  int points = 0;
+  {
+    SweepRun clean(action);
+    clean.Run();
+    points = clean.fake.CrashPointCount();
+  }
+  for (int k = 1; k <= points; ++k) {
+    SweepRun run(action);
+    run.fake.CrashBefore(k);
+    run.Run();
+    EXPECT_TRUE(run.CrashedOut()) << NameOf(action) << ": crash point " << k << " was not reached";
+    run.CheckInvariants("crash before point " + std::to_string(k));
+  }
+  std::cout << "crash points: " << NameOf(action) << ": " << points << "\n";
+}
+
+std::string ActionName(const ::testing::TestParamInfo<Action>& param) {
+  std::string name = NameOf(param.param);
+  std::erase_if(name, [](char c) { return c == ' ' || c == '-'; });
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(EachAction, FaultSweep,
+                         ::testing::Values(Action::FirstStartUp, Action::StartUp, Action::GameMode,
+                                           Action::DevelopMode, Action::Exit),
+                         ActionName);
+
+}  // namespace
+}  // namespace kestrane::testing
