@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ libgtest-dev libgmock-dev googletest
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
   mingw-w64-tools binutils-mingw-w64
-  wine wine64 fonts-wine xvfb xauth xdotool imagemagick x11-utils zip python3
+  wine wine64 fonts-wine xvfb xauth xdotool imagemagick x11-utils zip python3 clang
 )
 
 missing=()
@@ -23,6 +23,13 @@ if ((${#missing[@]})); then
   echo "install-deps: done"
 else
   echo "install-deps: everything needed is installed"
+fi
+
+# libFuzzer comes with clang's runtime package, named after its version (14 on Debian 12).
+clang_major=$(clang --version | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -1)
+if ! dpkg-query -W -f='${Status}' "libclang-rt-$clang_major-dev" 2>/dev/null | grep -q 'install ok installed'; then
+  echo "install-deps: installing libclang-rt-$clang_major-dev (libFuzzer for clang $clang_major)"
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "libclang-rt-$clang_major-dev" >/dev/null
 fi
 
 # The 32-bit half of Wine runs the i686 build's tests, but only where the kernel runs 32-bit

@@ -15,6 +15,9 @@ bash scripts/check-reproducible.sh
 echo "== unit tests (native, with sanitizers)"
 ctest --preset host
 
+echo "== fuzzing the settings text and the patch step (30 s)"
+bash scripts/fuzz.sh 30
+
 echo "== Windows and end-to-end tests (under Wine and Xvfb)"
 export KESTRANE_WINEPREFIX="$root/build/wineprefix"
 scripts/wine-prefix "$KESTRANE_WINEPREFIX"
