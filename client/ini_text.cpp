@@ -111,11 +111,12 @@ std::vector<Line> SplitLines(std::string_view text) {
 }
 
 // A header's name, or empty when the line is not a section header. As the system reads
-// it, a line that opens with "[" but never closes it is no header at all.
+// it, the name runs to the line's last "]", and a line that opens with "[" but never
+// closes it is no header at all.
 std::optional<std::string_view> SectionName(std::string_view line) {
   const std::string_view trimmed = Trim(line);
   if (!trimmed.starts_with('[')) return std::nullopt;
-  const auto close = trimmed.find(']');
+  const auto close = trimmed.rfind(']');
   if (close == std::string_view::npos) return std::nullopt;
   return Trim(trimmed.substr(1, close - 1));
 }

@@ -48,7 +48,7 @@ std::vector<Line> Lines(std::string_view text, const ModeProfile& profile) {
     const std::string_view trimmed = Trim(line.content);
     if (trimmed.starts_with('[') && trimmed.find(']') != std::string_view::npos) {
       line.header = true;
-      inUrl = SameNoCase(Trim(trimmed.substr(1, trimmed.find(']') - 1)), "URL");
+      inUrl = SameNoCase(Trim(trimmed.substr(1, trimmed.rfind(']') - 1)), "URL");
     } else if (inUrl) {
       const std::string_view key = Trim(trimmed.substr(0, trimmed.find('=')));
       for (const auto& setting : profile.settings) line.touchable |= SameNoCase(key, setting.key);
@@ -61,7 +61,7 @@ std::vector<Line> Lines(std::string_view text, const ModeProfile& profile) {
 bool HasUrlSection(const std::vector<Line>& lines) {
   for (const auto& line : lines) {
     const std::string_view trimmed = Trim(line.content);
-    if (line.header && SameNoCase(Trim(trimmed.substr(1, trimmed.find(']') - 1)), "URL")) return true;
+    if (line.header && SameNoCase(Trim(trimmed.substr(1, trimmed.rfind(']') - 1)), "URL")) return true;
   }
   return false;
 }

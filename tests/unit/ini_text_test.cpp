@@ -107,6 +107,8 @@ TEST(IniText, ABareKeyLineIsTheKeyAndAnUnclosedHeaderIsNoSection) {
   const auto settings = ReadIniSettings("[Video]\n[URL\nIsL2Console=False\n");
   EXPECT_EQ(settings.at(IniSettingKey("Video", "IsL2Console")).value, "False");
   EXPECT_FALSE(settings.contains(IniSettingKey("URL", "IsL2Console")));
+  // The name runs to the last "]": "[URL]] ;" is section "URL]", not "URL".
+  EXPECT_EQ(WithIniValue("[URL]] ;\nA=1\n", "URL", "IsL2Console", "True"), "[URL]] ;\nA=1\n[URL]\nIsL2Console=True\n");
 }
 
 }  // namespace

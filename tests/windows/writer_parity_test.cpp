@@ -30,7 +30,7 @@ std::string GeneratedSettings(std::mt19937& random) {
     const std::string value = pick({"True", "False", "0", "1", "1280", "login.example.net", ""});
     switch (random() % 9) {
       case 0: text += "[" + pick({"URL", "url", "Video", "Sound", "Chat"}) + "]"; break;
-      case 1: text += pick({"[URL] ; main", "[Video]  ", "  [Sound]", "[URL"}); break;
+      case 1: text += pick({"[URL] ; main", "[Video]  ", "  [Sound]", "[URL", "[ URL ]", "[URL]x]", "[URL]] ;"}); break;
       case 2: text += key; break;
       case 3: text += pick({"; note", "# note", ";IsL2Console=True"}); break;
       case 4: break;
