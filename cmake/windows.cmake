@@ -33,11 +33,12 @@ if(KESTRANE_PROGRAM_ONLY)
     COMMENT "Drawing the icon")
   set_source_files_properties(res/kestrane.rc PROPERTIES OBJECT_DEPENDS "${icon};${CMAKE_SOURCE_DIR}/res/kestrane.manifest")
 
-  add_executable(Kestrane WIN32 app/main.cpp res/kestrane.rc ${kestrane_logic_sources} ${kestrane_win32_sources})
+  add_executable(Kestrane WIN32 app/main.cpp app/allocation.cpp res/kestrane.rc ${kestrane_logic_sources} ${kestrane_win32_sources})
   set_property(TARGET Kestrane PROPERTY INTERPROCEDURAL_OPTIMIZATION TRUE)
-  # The program throws and catches nothing: no clean-up paths for exceptions (about 8 KiB).
-  # One thrown by the library still ends the program, as it did with nothing to catch it.
-  target_compile_options(Kestrane PRIVATE -fno-exceptions)
+  # The program throws and catches nothing and asks no type at run time: no clean-up paths
+  # for exceptions (about 8 KiB) and no type information. One thrown by the library would
+  # still end the program, as it did with nothing to catch it.
+  target_compile_options(Kestrane PRIVATE -fno-exceptions -fno-rtti)
   target_include_directories(Kestrane PRIVATE ${CMAKE_SOURCE_DIR})
   target_link_libraries(Kestrane PRIVATE ${kestrane_system_libraries})
   if(KESTRANE_SPIN_WAIT)
@@ -46,15 +47,35 @@ if(KESTRANE_PROGRAM_ONLY)
   # No time stamp in the header: two builds of one commit are byte for byte the same.
   target_link_options(Kestrane PRIVATE ${kestrane_static_link} -municode -mwindows -Wl,--dynamicbase,--nxcompat
     -Wl,--no-insert-timestamp $<$<CONFIG:Release,MinSizeRel>:-s>)
-  # The C++ runtime's default terminate handler names the uncaught exception on standard
-  # error, which a windowed program does not have, and brings a demangler and a formatted
-  # output engine with it (about 70 KiB). The program takes the handler the runtime has when
-  # built without the verbose one: abort. (i686 symbols carry a leading underscore.)
+  # (i686 symbols carry a leading underscore.) On i686 the DWARF frame tables serve only the
+  # unwinder of exceptions, which is gone with them; Windows itself never reads them there
+  # (about 10 KiB). On x86-64 the tables are what Windows unwinds with, and they stay.
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(symbol_prefix _)
+    target_compile_options(Kestrane PRIVATE -fno-asynchronous-unwind-tables -fno-unwind-tables)
   endif()
-  target_link_options(Kestrane PRIVATE
-    -Wl,--defsym=${symbol_prefix}_ZN9__gnu_cxx27__verbose_terminate_handlerEv=${symbol_prefix}abort)
+  # Exceptions the program could meet only from the library end it, and always have: nothing
+  # catches them. So the library's out-of-line throw helpers, the only way its exception
+  # classes (their type information, their strings, the string class they carry) get into
+  # the executable, go straight to abort, the outcome they had (about 38 KiB). These are
+  # the helpers the program references after link-time optimisation (the linker's -y trace);
+  # should it come to need another, that one's exception class comes back, and the release
+  # check, which looks for the names of the library's exception classes, fails.
+  # The runtime's verbose terminate handler goes the same way: it names the exception on a
+  # standard error that a windowed program does not have, and brings a demangler and a
+  # formatted output engine with it (about 70 KiB); abort is the handler the runtime has
+  # when built without it.
+  set(kestrane_to_abort
+    _ZN9__gnu_cxx27__verbose_terminate_handlerEv
+    _ZSt17__throw_bad_allocv
+    _ZSt19__throw_logic_errorPKc
+    _ZSt20__throw_length_errorPKc
+    _ZSt24__throw_out_of_range_fmtPKcz
+    _ZSt25__throw_bad_function_callv
+    _ZSt28__throw_bad_array_new_lengthv)
+  foreach(symbol ${kestrane_to_abort})
+    target_link_options(Kestrane PRIVATE -Wl,--defsym=${symbol_prefix}${symbol}=${symbol_prefix}abort)
+  endforeach()
   return()
 endif()
 

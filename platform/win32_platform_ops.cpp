@@ -240,7 +240,7 @@ bool Win32PlatformOps::TimerEnabled() const { return timerEnabled_; }
 
 void Win32PlatformOps::RearmTimer() {
   if (timerEnabled_ && timerInterval_ > 0) {
-    timerDue_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(timerInterval_);
+    timerDueUs_ = PreciseMicroseconds() + std::int64_t{timerInterval_} * 1000;
     SetTimer(form_, kTimerId, static_cast<UINT>(timerInterval_), nullptr);
   } else {
     KillTimer(form_, kTimerId);
@@ -254,13 +254,13 @@ bool Win32PlatformOps::TakeDueTick() {
     KillTimer(form_, kTimerId);
     return false;
   }
-  const auto now = std::chrono::steady_clock::now();
-  if (now < timerDue_) {
-    const auto rest = std::chrono::ceil<std::chrono::milliseconds>(timerDue_ - now).count();
+  const std::int64_t now = PreciseMicroseconds();
+  if (now < timerDueUs_) {
+    const auto rest = (timerDueUs_ - now + 999) / 1000;
     SetTimer(form_, kTimerId, static_cast<UINT>(rest), nullptr);
     return false;
   }
-  timerDue_ = now + std::chrono::milliseconds(timerInterval_);
+  timerDueUs_ = now + std::int64_t{timerInterval_} * 1000;
   SetTimer(form_, kTimerId, static_cast<UINT>(timerInterval_), nullptr);
   return true;
 }

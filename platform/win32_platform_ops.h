@@ -4,7 +4,6 @@
 #include <shobjidl.h>
 
 #include <array>
-#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -83,7 +82,7 @@ class Win32PlatformOps final : public PlatformOps {
   bool previousInstance_ = false;
   std::int32_t timerInterval_ = 0;
   bool timerEnabled_ = false;
-  std::chrono::steady_clock::time_point timerDue_{};
+  std::int64_t timerDueUs_ = 0;  // on the performance counter, in microseconds
 };
 
 }  // namespace kestrane

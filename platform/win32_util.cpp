@@ -19,6 +19,15 @@ std::string Narrow(std::wstring_view wide) {
   return utf8;
 }
 
+// Split so that the product cannot overflow for a counter that runs for years.
+std::int64_t PreciseMicroseconds() {
+  LARGE_INTEGER frequency{}, count{};
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&count);
+  const std::int64_t perSecond = frequency.QuadPart > 0 ? frequency.QuadPart : 1;
+  return count.QuadPart / perSecond * 1000000 + count.QuadPart % perSecond * 1000000 / perSecond;
+}
+
 std::wstring WindowsErrorText(DWORD error) {
   wchar_t* buffer = nullptr;
   const DWORD length =

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -36,6 +37,8 @@ class UniqueHandle {
 
 std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view wide);
+// A steady clock with the performance counter's precision, in microseconds.
+std::int64_t PreciseMicroseconds();
 // Windows' own text for an error number, without the trailing line break.
 std::wstring WindowsErrorText(DWORD error);
 
