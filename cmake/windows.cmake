@@ -73,6 +73,16 @@ if(KESTRANE_PROGRAM_ONLY)
     _ZSt24__throw_out_of_range_fmtPKcz
     _ZSt25__throw_bad_function_callv
     _ZSt28__throw_bad_array_new_lengthv)
+  # GCC 13 and later also call an out-of-line part of std::string (in the library, built
+  # with exceptions) whose clean-up paths bring the catching and unwinding machinery: those
+  # run only while an exception is on its way, and none can be any more (about 40 KiB with
+  # GCC 14; GCC 12 does not reference them).
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(kestrane_personality __gxx_personality_v0)
+  else()
+    set(kestrane_personality __gxx_personality_seh0)
+  endif()
+  list(APPEND kestrane_to_abort __cxa_begin_catch __cxa_end_catch __cxa_rethrow ${kestrane_personality} _Unwind_Resume)
   foreach(symbol ${kestrane_to_abort})
     target_link_options(Kestrane PRIVATE -Wl,--defsym=${symbol_prefix}${symbol}=${symbol_prefix}abort)
   endforeach()
