@@ -134,10 +134,6 @@ const StopCase kStopCases[] = {
      [](FakePlatformOps& f) { f.ScriptRun(kDecode, {61000, 0, [&f] { f.PutFile("temp.dat", kPlain); }}); },
      {"did not finish within 60 seconds"},
      60000},
-    {"AFailingWriteOfTheSettings",
-     [](FakePlatformOps& f) { f.FailOn("Write", "C:\\Games\\Client/temp.dat"); },
-     {"The mode's settings could not be written.", "Windows error 5"},
-     5000},
     {"APatchThatChangedAnotherSetting",
      [](FakePlatformOps& f) {
        f.TamperWithWrite("C:\\Games\\Client/temp.dat", [](std::string& bytes) {
@@ -170,15 +166,6 @@ const StopCase kStopCases[] = {
 std::string StopCaseName(const ::testing::TestParamInfo<StopCase>& param) { return param.param.name; }
 
 INSTANTIATE_TEST_SUITE_P(EachStep, ModeLaunchStopTest, ::testing::ValuesIn(kStopCases), StopCaseName);
-
-// The patched settings must not outlive a client that could not be started.
-TEST_F(ModeLaunchTest, AClientThatCannotBeStartedLeavesTheStoredSettingsBehind) {
-  fake.FailOn("Start", "l2.exe");
-  const auto ended = RunToEnd(GameModeClick);
-  EXPECT_TRUE(ended.failed);
-  EXPECT_EQ(fake.NowMs(), 11000);
-  EXPECT_EQ(fake.FileBytes("l2.ini"), "STORED");
-}
 
 TEST_F(ModeLaunchTest, ARunThatTimesOutIsStoppedSoThatItCannotWriteAfterTheRestore) {
   fake.ScriptRun(kEncode, {-1, 0, nullptr});
