@@ -24,8 +24,8 @@ namespace {
 void MustAtStartUp(OpResult result) {
   if (!result) return;
   if (result->advice.empty())
-    result->advice = "Kestrane ends without changing anything. Its next start tries again and puts the settings "
-                     "back from l2.bak.";
+    result->advice = "Kestrane ends without changing anything. Its next start tries again and, where there is "
+                     "an l2.bak, puts the settings back from it.";
   StopWithFailure(*result);
 }
 

@@ -136,7 +136,8 @@ class SweepRun {
       if (box.args[1] == "retry" && fault && *fault != Fault::InUseBriefly) {
         EXPECT_THAT(text, HasSubstr(RetryAdvice(KindOf(*fault))));
       }
-      toldNotYet |= text.find("puts the settings back") != std::string::npos || text.find("puts it back") != std::string::npos;
+      for (const char* notYet : {"puts the settings back", "puts it back"})
+        toldNotYet |= text.find(notYet) != std::string::npos;
     }
     if (!crashed_ && fake.FileBytes("l2.bak") && fake.FileBytes("l2.ini") != fake.FileBytes("l2.bak")) {
       EXPECT_TRUE(toldNotYet) << "l2.ini was left changed without a word";
