@@ -99,4 +99,12 @@ OpResult FileStep(PlatformOps& platform, const std::function<OpResult()>& step) 
   }
 }
 
+OpResult ReadStep(PlatformOps& platform, std::string_view path, std::string& bytes) {
+  return FileStep(platform, [&] {
+    ReadResult read = platform.ReadBytes(path);
+    bytes = std::move(read.bytes);
+    return read.failure;
+  });
+}
+
 }  // namespace kestrane

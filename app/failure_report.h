@@ -30,4 +30,7 @@ OpResult RetryWhileInUse(PlatformOps& platform, const std::function<OpResult()>&
 // succeeded; on Cancel, the failure, marked as shown.
 OpResult FileStep(PlatformOps& platform, const std::function<OpResult()>& step);
 
+// A read as a file step: bytes holds the file's bytes once it succeeded.
+OpResult ReadStep(PlatformOps& platform, std::string_view path, std::string& bytes);
+
 }  // namespace kestrane

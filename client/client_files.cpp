@@ -22,13 +22,12 @@ void DiscardInterruptedCopies(PlatformOps& platform) {
 // moved into place whole, then read back: it is a true copy or it is not there at all.
 OpResult EnsureSettingsBackup(PlatformOps& platform) {
   if (platform.FileExists(kSettingsBackup)) return std::nullopt;
-  ReadResult settings;
-  if (OpResult failure = FileStep(platform, [&] { return (settings = platform.ReadBytes(kClientSettings)).failure; }))
-    return failure;
-  if (OpResult failure = FileStep(platform, [&] { return platform.WriteBytes(kSettingsBackup, settings.bytes); }))
+  std::string settings;
+  if (OpResult failure = ReadStep(platform, kClientSettings, settings)) return failure;
+  if (OpResult failure = FileStep(platform, [&] { return platform.WriteBytes(kSettingsBackup, settings); }))
     return failure;
   const ReadResult written = platform.ReadBytes(kSettingsBackup);
-  if (!written.failure && written.bytes == settings.bytes) return std::nullopt;
+  if (!written.failure && written.bytes == settings) return std::nullopt;
   const OpResult removed = platform.RemoveFile(kSettingsBackup);
   Failure failure{"The backup l2.bak did not come out as a true copy of l2.ini.",
                   {{"Files", "l2.ini, l2.bak"},

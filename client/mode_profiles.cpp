@@ -71,10 +71,9 @@ OpResult PatchSettingsFile(PlatformOps& platform, const std::string& path, const
         return written;
       }))
     return failure;
-  ReadResult written;
-  if (OpResult failure = FileStep(platform, [&] { return (written = platform.ReadBytes(path)).failure; }))
-    return failure;
-  return CheckPatched(written.bytes, *before.settings, profile, path);
+  std::string written;
+  if (OpResult failure = ReadStep(platform, path, written)) return failure;
+  return CheckPatched(written, *before.settings, profile, path);
 }
 
 }  // namespace kestrane

@@ -9,14 +9,10 @@
 namespace kestrane {
 namespace {
 
-FailureKind KindOf(std::uint32_t error) {
-  switch (error) {
-    case 32: case 33: return FailureKind::InUse;
-    case 5: case 19: return FailureKind::AccessDenied;
-    case 39: case 112: return FailureKind::DiskFull;
-    case 2: case 3: return FailureKind::NotFound;
-    default: return FailureKind::Other;
-  }
+Failure NotFound(std::string summary, std::string label, std::string_view name) {
+  Failure failure{std::move(summary), {{std::move(label), std::string(name)}}, 2, "Not found."};
+  failure.kind = FailureKind::NotFound;
+  return failure;
 }
 
 bool IsAbsolute(std::string_view name) {
@@ -64,7 +60,7 @@ OpResult FakePlatformOps::InjectedFailure(std::string_view op, std::string_view 
   if (it == failures_.end()) return std::nullopt;
   Failure failure{"Kestrane could not " + std::string(op) + ".", {{"File", std::string(subject)}}, it->error,
                   "Injected failure."};
-  failure.kind = KindOf(it->error);
+  failure.kind = KindOfWindowsError(it->error);
   failures_.erase(it);
   return failure;
 }
@@ -73,6 +69,16 @@ void FakePlatformOps::Store(std::string_view name, std::string bytes) {
   const std::string path = Resolve(name);
   history_[path].push_back(bytes);
   files_[path] = {std::move(bytes), ++writeCount_};
+}
+
+// As the real copies and writes: a flushed temporary, then a move into place, with a crash
+// point between the two.
+void FakePlatformOps::StoreWhole(std::string_view name, std::string bytes) {
+  const std::string temporary = TemporaryCopyName(Resolve(name));
+  Store(temporary, bytes);
+  CrashPoint();
+  Store(name, std::move(bytes));
+  Erase(temporary);
 }
 
 void FakePlatformOps::Erase(std::string_view name) {
@@ -106,7 +112,7 @@ OpResult FakePlatformOps::Fallible(std::string_view op, std::string_view subject
   }
   Failure failure{"Kestrane could not " + std::string(op) + ".", {{"File", std::string(subject)}}, error,
                   "Injected failure."};
-  failure.kind = KindOf(error);
+  failure.kind = KindOfWindowsError(error);
   return failure;
 }
 
@@ -209,16 +215,8 @@ OpResult FakePlatformOps::CopyOver(std::string_view source, std::string_view des
   if (OpResult failure = HeldFailure(source)) return failure;
   if (OpResult failure = HeldFailure(destination)) return failure;
   const auto it = files_.find(Resolve(source));
-  if (it == files_.end()) {
-    Failure failure{"Kestrane could not copy a file.", {{"From", std::string(source)}}, 2, "Not found."};
-    failure.kind = FailureKind::NotFound;
-    return failure;
-  }
-  const std::string bytes = it->second.bytes;
-  Store(TemporaryCopyName(Resolve(destination)), bytes);
-  CrashPoint();
-  Store(destination, bytes);
-  Erase(TemporaryCopyName(Resolve(destination)));
+  if (it == files_.end()) return NotFound("Kestrane could not copy a file.", "From", source);
+  StoreWhole(destination, it->second.bytes);
   return std::nullopt;
 }
 
@@ -248,11 +246,7 @@ ReadResult FakePlatformOps::ReadBytes(std::string_view path) {
   if (OpResult failure = Fallible("Read", path)) return {std::move(failure)};
   if (OpResult failure = HeldFailure(path)) return {std::move(failure)};
   const auto bytes = FileBytes(path);
-  if (!bytes) {
-    Failure failure{"Kestrane could not read a file.", {{"File", std::string(path)}}, 2, "Not found."};
-    failure.kind = FailureKind::NotFound;
-    return {std::move(failure)};
-  }
+  if (!bytes) return {NotFound("Kestrane could not read a file.", "File", path)};
   return {std::nullopt, *bytes};
 }
 
@@ -263,10 +257,7 @@ OpResult FakePlatformOps::WriteBytes(std::string_view path, std::string_view byt
   if (OpResult failure = HeldFailure(path)) return failure;
   std::string landed(bytes);
   if (const auto tamper = tampering_.extract(std::string(path))) tamper.mapped()(landed);
-  Store(TemporaryCopyName(Resolve(path)), landed);
-  CrashPoint();
-  Store(path, std::move(landed));
-  Erase(TemporaryCopyName(Resolve(path)));
+  StoreWhole(path, std::move(landed));
   return std::nullopt;
 }
 

@@ -171,6 +171,7 @@ class FakePlatformOps final : public PlatformOps {
   OpResult Fallible(std::string_view op, std::string_view subject);
   void CrashPoint();
   void Erase(std::string_view name);
+  void StoreWhole(std::string_view name, std::string bytes);
   void Record(std::string op, std::vector<std::string> args);
   OpResult InjectedFailure(std::string_view op, std::string_view subject);
   OpResult HeldFailure(std::string_view name) const;

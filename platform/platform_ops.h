@@ -21,6 +21,17 @@ enum class FailureKind {
   NotFound,
 };
 
+// The class of a Windows error number, which the advice to the player follows.
+constexpr FailureKind KindOfWindowsError(std::uint32_t error) {
+  switch (error) {
+    case 32: case 33: return FailureKind::InUse;                // sharing, lock violation
+    case 5: case 19: case 6009: return FailureKind::AccessDenied;  // access denied, write-protected, read-only
+    case 39: case 112: return FailureKind::DiskFull;            // handle disk full, disk full
+    case 2: case 3: return FailureKind::NotFound;               // file, path not found
+    default: return FailureKind::Other;
+  }
+}
+
 // What went wrong, in words for the player: a summary, labelled details (files, command
 // line, exit code, folder), and the system's error number and text where there is one.
 struct Failure {

@@ -12,18 +12,7 @@ void Win32PlatformOps::AttachWindow(HWND form, const std::array<HWND, 3>& button
 Failure ToFailure(const OsFailure& failure) {
   Failure out{"Kestrane could not " + Narrow(failure.operation) + ".", {}, failure.error,
               Narrow(WindowsErrorText(failure.error))};
-  switch (failure.error) {
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION: out.kind = FailureKind::InUse; break;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_WRITE_PROTECT:
-    case ERROR_FILE_READ_ONLY: out.kind = FailureKind::AccessDenied; break;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL: out.kind = FailureKind::DiskFull; break;
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND: out.kind = FailureKind::NotFound; break;
-    default: break;
-  }
+  out.kind = KindOfWindowsError(failure.error);
   for (const auto& [label, value] : failure.details) out.details.emplace_back(Narrow(label), Narrow(value));
   return out;
 }
