@@ -8,6 +8,11 @@
 namespace kestrane {
 namespace {
 
+// Only the restore of "l2.ini" rewrites a file where it stands.
+constexpr std::string_view kMayBeDamaged =
+    "l2.ini may be damaged: it was being rewritten when this happened. Retry puts it right; otherwise Kestrane's "
+    "next start puts it back from l2.bak.";
+
 // The stored settings go back before the report, so that the box can say where they stand.
 void PutStoredSettingsBack(Failure& failure, bool clientStarted) {
   const std::string started = clientStarted ? "" : "The client was not started. ";
@@ -50,6 +55,7 @@ std::string RetryAdvice(FailureKind kind) {
       break;
     case FailureKind::DiskFull: advice = "The disk is full: free some space, then press Retry."; break;
     case FailureKind::NotFound:
+    case FailureKind::AlreadyExists:
     case FailureKind::Other: advice = "Retry once the file is free (close the game client if it runs)."; break;
   }
   return advice + " Cancel ends Kestrane; l2.bak is kept, and Kestrane's next start puts the settings back.";
@@ -88,7 +94,7 @@ OpResult FileStep(PlatformOps& platform, const std::function<OpResult()>& step) 
     OpResult failure = RetryWhileInUse(platform, step);
     if (!failure) return std::nullopt;
     Failure asked = *failure;
-    asked.advice = RetryAdvice(failure->kind);
+    asked.advice = (failure->mayBeDamaged ? std::string(kMayBeDamaged) + " " : "") + RetryAdvice(failure->kind);
     ShowProgressAs(ProgressState::Error);
     const BoxChoice choice = platform.ShowErrorBox(DescribeFailure(asked), true);
     ShowProgressAs(ProgressState::Normal);
@@ -97,6 +103,14 @@ OpResult FileStep(PlatformOps& platform, const std::function<OpResult()>& step) 
       return failure;
     }
   }
+}
+
+OpResult ExistsStep(PlatformOps& platform, std::string_view path, bool& exists) {
+  return FileStep(platform, [&] {
+    ExistsResult found = platform.FileExists(path);
+    exists = found.exists;
+    return found.failure;
+  });
 }
 
 OpResult ReadStep(PlatformOps& platform, std::string_view path, std::string& bytes) {

@@ -30,6 +30,10 @@ OpResult RetryWhileInUse(PlatformOps& platform, const std::function<OpResult()>&
 // succeeded; on Cancel, the failure, marked as shown.
 OpResult FileStep(PlatformOps& platform, const std::function<OpResult()>& step);
 
+// An existence query as a file step: a query that cannot tell is retried or asked about,
+// never taken for "no file".
+OpResult ExistsStep(PlatformOps& platform, std::string_view path, bool& exists);
+
 // A read as a file step: bytes holds the file's bytes once it succeeded.
 OpResult ReadStep(PlatformOps& platform, std::string_view path, std::string& bytes);
 

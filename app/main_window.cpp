@@ -40,7 +40,9 @@ void FormLoad() {
   // Relative names, the tool's command lines and the patch path must all address the
   // folder that holds the program, whatever folder it was started from.
   MustAtStartUp(platform.SetWorkingFolder(platform.AppFolder()));
-  if (!CheckRequiredFiles(platform)) platform.EndProgram();
+  bool clientFolder = false;
+  MustAtStartUp(CheckRequiredFiles(platform, clientFolder));
+  if (!clientFolder) platform.EndProgram();
   DiscardInterruptedCopies(platform);
   MustAtStartUp(EnsureSettingsBackup(platform));
   MustAtStartUp(RestoreSettingsFromBackup(platform));
@@ -83,8 +85,8 @@ void FormEndSession(bool sessionEnds) {
   if (!sessionEnds) return;
   auto& platform = Form1.Platform();
   if (Form1.ActionRunning() && Form1.ActiveRun() != RunId::None) platform.StopRun(Form1.ActiveRun());
-  if (Form1.SettingsMayBePatched() && platform.FileExists(kSettingsBackup))
-    platform.CopyOver(kSettingsBackup, kClientSettings, Replace::InPlaceIfHeld);
+  // Without an "l2.bak" the copy fails as "not found" and changes nothing.
+  if (Form1.SettingsMayBePatched()) platform.CopyOver(kSettingsBackup, kClientSettings, Replace::InPlaceIfHeld);
   EndAction(0);
 }
 

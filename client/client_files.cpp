@@ -4,11 +4,17 @@
 
 namespace kestrane {
 
-// Tool first, then settings, then client; stops at the first one missing.
-bool CheckRequiredFiles(PlatformOps& platform) {
-  for (const auto name : {kEncoderTool, kClientSettings, kClientProgram})
-    if (!platform.FileExists(name)) return false;
-  return true;
+// Tool first, then settings, then client; stops at the first one missing. A query that
+// cannot tell is a failure, not a missing file.
+OpResult CheckRequiredFiles(PlatformOps& platform, bool& allPresent) {
+  allPresent = false;
+  for (const auto name : {kEncoderTool, kClientSettings, kClientProgram}) {
+    bool present = false;
+    if (OpResult failure = ExistsStep(platform, name, present)) return failure;
+    if (!present) return std::nullopt;
+  }
+  allPresent = true;
+  return std::nullopt;
 }
 
 // A copy or write cut short leaves only its temporary behind, never a half-written
@@ -19,13 +25,22 @@ void DiscardInterruptedCopies(PlatformOps& platform) {
 
 // An existing backup is never rewritten: it keeps the settings as they were before any
 // mode run patched them. A new one is the bytes read from "l2.ini" with writers shut out,
-// moved into place whole, then read back: it is a true copy or it is not there at all.
+// moved into place whole and only where no file of its name is, then read back: it is a
+// true copy or it is not there at all.
 OpResult EnsureSettingsBackup(PlatformOps& platform) {
-  if (platform.FileExists(kSettingsBackup)) return std::nullopt;
+  bool present = false;
+  if (OpResult failure = ExistsStep(platform, kSettingsBackup, present)) return failure;
+  if (present) return std::nullopt;
   std::string settings;
   if (OpResult failure = ReadStep(platform, kClientSettings, settings)) return failure;
-  if (OpResult failure = FileStep(platform, [&] { return platform.WriteBytes(kSettingsBackup, settings); }))
+  bool appeared = false;
+  if (OpResult failure = FileStep(platform, [&] {
+        OpResult written = platform.WriteBytes(kSettingsBackup, settings, Overwrite::Never);
+        appeared = written && written->kind == FailureKind::AlreadyExists;
+        return appeared ? std::nullopt : written;
+      }))
     return failure;
+  if (appeared) return std::nullopt;  // a backup that is there is kept, whoever made it
   const ReadResult written = platform.ReadBytes(kSettingsBackup);
   if (!written.failure && written.bytes == settings) return std::nullopt;
   const OpResult removed = platform.RemoveFile(kSettingsBackup);
@@ -44,7 +59,9 @@ OpResult EnsureSettingsBackup(PlatformOps& platform) {
 // "l2.ini" open while letting others write it leaves no way to replace the file, only to
 // rewrite it where it stands: that is allowed here, and only here.
 OpResult RestoreSettingsFromBackup(PlatformOps& platform) {
-  if (!platform.FileExists(kSettingsBackup)) return std::nullopt;
+  bool present = false;
+  if (OpResult failure = ExistsStep(platform, kSettingsBackup, present)) return failure;
+  if (!present) return std::nullopt;
   return FileStep(platform, [&]() -> OpResult {
     const ReadResult stored = platform.ReadBytes(kSettingsBackup);
     if (!stored.failure) {
@@ -56,12 +73,16 @@ OpResult RestoreSettingsFromBackup(PlatformOps& platform) {
 }
 
 OpResult RemoveSettingsBackup(PlatformOps& platform) {
-  if (!platform.FileExists(kSettingsBackup)) return std::nullopt;
+  bool present = false;
+  if (OpResult failure = ExistsStep(platform, kSettingsBackup, present)) return failure;
+  if (!present) return std::nullopt;
   return FileStep(platform, [&] { return platform.RemoveFile(kSettingsBackup); });
 }
 
 OpResult RemoveWorkFile(PlatformOps& platform) {
-  if (!platform.FileExists(kWorkFile)) return std::nullopt;
+  bool present = false;
+  if (OpResult failure = ExistsStep(platform, kWorkFile, present)) return failure;
+  if (!present) return std::nullopt;
   return FileStep(platform, [&] { return platform.RemoveFile(kWorkFile); });
 }
 

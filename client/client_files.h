@@ -13,7 +13,7 @@ inline constexpr std::string_view kClientProgram = "l2.exe";
 inline constexpr std::string_view kSettingsBackup = "l2.bak";
 inline constexpr std::string_view kWorkFile = "temp.dat";
 
-bool CheckRequiredFiles(PlatformOps& platform);
+OpResult CheckRequiredFiles(PlatformOps& platform, bool& allPresent);
 void DiscardInterruptedCopies(PlatformOps& platform);
 OpResult EnsureSettingsBackup(PlatformOps& platform);
 OpResult RestoreSettingsFromBackup(PlatformOps& platform);

@@ -66,7 +66,7 @@ OpResult PatchSettingsFile(PlatformOps& platform, const std::string& path, const
     patched.text = WithIniValue(patched.text, kSettingsSection, setting.key, setting.value);
   const std::string bytes = EncodeSettingsText(patched);
   if (OpResult failure = FileStep(platform, [&] {
-        OpResult written = platform.WriteBytes(path, bytes);
+        OpResult written = platform.WriteBytes(path, bytes, Overwrite::Allowed);
         if (written) written->summary = std::string(kPatchFailed) + "\n\n" + written->summary;
         return written;
       }))

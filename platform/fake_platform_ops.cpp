@@ -83,17 +83,47 @@ void FakePlatformOps::StoreWhole(std::string_view name, std::string bytes) {
 
 void FakePlatformOps::Erase(std::string_view name) {
   const std::string path = Resolve(name);
+  readOnly_.erase(path);  // the mark goes with the file
   if (files_.erase(path)) history_[path].push_back(std::nullopt);
 }
 
 void FakePlatformOps::CrashPoint() {
-  if (++crashPoints_ == crashAt_) throw Crashed{crashPoints_};
+  if (++crashPoints_ != crashAt_) return;
+  EndRunsThatEndWithTheProgram();
+  throw Crashed{crashPoints_};
 }
 
-OpResult FakePlatformOps::Fallible(std::string_view op, std::string_view subject) {
+// A job's processes end with the program that holds the job, however it ends.
+void FakePlatformOps::EndRunsThatEndWithTheProgram() {
+  for (auto& run : runs_)
+    if (run.endsWithProgram && !run.exitCode) run.exitCode = 1;
+}
+
+void FakePlatformOps::ApplyFileFault(Fault fault, std::string_view file) {
+  switch (fault) {
+    case Fault::HeldSharingReadWrite: HoldFile(file, -1, Hold::SharingReadWrite); break;
+    case Fault::HeldSharingAll: HoldFile(file, -1, Hold::SharingAll); break;
+    case Fault::HeldMapped: HoldFile(file, -1, Hold::Mapped); break;
+    case Fault::ReadOnly:
+      if (files_.contains(Resolve(file))) MarkReadOnly(file, true);
+      break;
+    default: break;
+  }
+}
+
+void FakePlatformOps::EndCausesThePlayerCanEnd() {
+  activeFault_.reset();
+  std::erase_if(held_, [](const auto& entry) { return entry.second.untilMs < 0; });
+  std::erase_if(readOnly_, [](const auto& entry) { return entry.second; });
+}
+
+OpResult FakePlatformOps::Fallible(std::string_view op, std::string_view subject, std::string_view file) {
   CrashPoint();
   fallibleOps_.push_back(std::string(op) + " " + std::string(subject));
-  if (++fallibleCount_ == faultAt_) activeFault_ = ActiveFault{std::string(op), std::string(subject), fault_, nowMs_};
+  if (++fallibleCount_ == faultAt_) {
+    activeFault_ = ActiveFault{std::string(op), std::string(subject), fault_, nowMs_};
+    ApplyFileFault(fault_, file.empty() ? subject : file);
+  }
   if (!activeFault_ || activeFault_->op != op || activeFault_->subject != subject) return std::nullopt;
   std::uint32_t error = 0;
   switch (activeFault_->fault) {
@@ -144,6 +174,7 @@ StartResult FakePlatformOps::StartProgram(std::string_view commandLine, int wind
   runs_.push_back({});
   const auto index = runs_.size() - 1;
   runs_[index].startedMs = nowMs_;
+  runs_[index].endsWithProgram = containment == Containment::Contained;
   auto script = scripts_.find(std::string(commandLine));
   std::optional<FakeRunScript> faulty;
   if (activeFault_ && activeFault_->op == "Start" && activeFault_->subject == commandLine) {
@@ -174,6 +205,7 @@ StartResult FakePlatformOps::StartProgram(std::string_view commandLine, int wind
         runs_[index].exitCode = end.exitCode;
       });
   }
+  CrashPoint();  // cut short while the program it started runs
   return {std::nullopt, static_cast<RunId>(index + 1)};
 }
 
@@ -198,25 +230,75 @@ Readiness FakePlatformOps::ReadinessOf(RunId run) {
   return readyAfter >= 0 && nowMs_ >= runs_[index].startedMs + readyAfter ? Readiness::Ready : Readiness::Starting;
 }
 
-void FakePlatformOps::HoldFile(std::string_view name, std::int64_t untilMs) { heldUntil_[Resolve(name)] = untilMs; }
-
-OpResult FakePlatformOps::HeldFailure(std::string_view name) const {
-  const auto held = heldUntil_.find(Resolve(name));
-  if (held == heldUntil_.end() || nowMs_ >= held->second) return std::nullopt;
-  Failure failure{"Kestrane could not use a file.", {{"File", std::string(name)}}, 32, "In use."};
-  failure.kind = FailureKind::InUse;
-  return failure;
+void FakePlatformOps::HoldFile(std::string_view name, std::int64_t untilMs, Hold how) {
+  held_[Resolve(name)] = {how, untilMs};
 }
 
-OpResult FakePlatformOps::CopyOver(std::string_view source, std::string_view destination, Replace) {
+const FakePlatformOps::Held* FakePlatformOps::HoldOn(std::string_view name) const {
+  const auto held = held_.find(Resolve(name));
+  if (held == held_.end() || (held->second.untilMs >= 0 && nowMs_ >= held->second.untilMs)) return nullptr;
+  return &held->second;
+}
+
+// As the Win32 layer reports them: a read-only mark is write-protection; a hold that
+// refuses the access is "in use" (Windows says "access denied" for an open file it will not
+// replace or delete, and the Win32 layer finds out why).
+OpResult FakePlatformOps::Refusal(std::string_view name, Access access) const {
+  const auto failed = [&](std::uint32_t error) -> OpResult {
+    Failure failure{"Kestrane could not use a file.", {{"File", std::string(name)}}, error,
+                    error == 5 ? "Access is denied." : "In use."};
+    failure.kind = KindOfWindowsError(error);
+    return failure;
+  };
+  if (access != Access::Read && readOnly_.contains(Resolve(name)) && files_.contains(Resolve(name))) return failed(5);
+  const Held* held = HoldOn(name);
+  if (!held) return std::nullopt;
+  switch (held->how) {
+    case Hold::NoSharing: return failed(32);
+    case Hold::SharingReadWrite:
+    case Hold::Mapped: return access == Access::Replace || access == Access::Delete ? failed(32) : std::nullopt;
+    case Hold::SharingAll: return access == Access::Replace ? failed(32) : std::nullopt;
+  }
+  return std::nullopt;
+}
+
+// The length first, then the bytes: a mapped file refuses a shorter length and keeps every
+// byte; a write that fails after that leaves the file changed, and says so.
+OpResult FakePlatformOps::RewriteInPlace(std::string_view destination, const std::string& bytes) {
+  if (OpResult failure = Fallible("Resize", destination)) return failure;
+  std::string current = FileBytes(destination).value_or("");
+  const Held* held = HoldOn(destination);
+  if (held && held->how == Hold::Mapped && bytes.size() < current.size()) {
+    Failure failure{"Kestrane could not copy a file.", {{"To", std::string(destination)}}, 1224, "Mapped."};
+    failure.kind = KindOfWindowsError(1224);
+    return failure;
+  }
+  current.resize(bytes.size(), '\0');
+  Store(destination, current);
+  if (OpResult failure = Fallible("Rewrite", destination)) {
+    Store(destination, bytes.substr(0, bytes.size() / 2) + current.substr(bytes.size() / 2));
+    failure->mayBeDamaged = true;
+    return failure;
+  }
+  Store(destination, bytes);
+  return std::nullopt;
+}
+
+OpResult FakePlatformOps::CopyOver(std::string_view source, std::string_view destination, Replace replace) {
   Record("Copy", {std::string(source), std::string(destination)});
   if (OpResult failure = InjectedFailure("Copy", source)) return failure;
-  if (OpResult failure = Fallible("Copy", source)) return failure;
-  if (OpResult failure = HeldFailure(source)) return failure;
-  if (OpResult failure = HeldFailure(destination)) return failure;
+  if (OpResult failure = Fallible("Copy", source, destination)) return failure;
+  if (OpResult failure = Refusal(source, Access::Read)) return failure;
   const auto it = files_.find(Resolve(source));
   if (it == files_.end()) return NotFound("Kestrane could not copy a file.", "From", source);
-  StoreWhole(destination, it->second.bytes);
+  const std::string bytes = it->second.bytes;
+  if (OpResult refused = Refusal(destination, Access::Replace)) {
+    const Held* held = HoldOn(destination);
+    const bool writable = held && held->how != Hold::NoSharing && !Refusal(destination, Access::WriteInPlace);
+    if (replace != Replace::InPlaceIfHeld || refused->kind != FailureKind::InUse || !writable) return refused;
+    return RewriteInPlace(destination, bytes);
+  }
+  StoreWhole(destination, bytes);
   return std::nullopt;
 }
 
@@ -224,14 +306,16 @@ OpResult FakePlatformOps::RemoveFile(std::string_view name) {
   Record("Delete", {std::string(name)});
   if (OpResult failure = InjectedFailure("Delete", name)) return failure;
   if (OpResult failure = Fallible("Delete", name)) return failure;
-  if (OpResult failure = HeldFailure(name)) return failure;
+  if (OpResult failure = Refusal(name, Access::Delete)) return failure;
   Erase(name);  // a file that is already gone counts as deleted
   return std::nullopt;
 }
 
-bool FakePlatformOps::FileExists(std::string_view path) {
+ExistsResult FakePlatformOps::FileExists(std::string_view path) {
   Record("Exists", {std::string(path)});
-  return files_.contains(Resolve(path));
+  if (OpResult failure = InjectedFailure("Exists", path)) return {std::move(failure)};
+  if (OpResult failure = Fallible("Exists", path)) return {std::move(failure)};
+  return {std::nullopt, files_.contains(Resolve(path))};
 }
 
 std::optional<FileStamp> FakePlatformOps::StampOf(std::string_view path) {
@@ -244,17 +328,22 @@ ReadResult FakePlatformOps::ReadBytes(std::string_view path) {
   Record("Read", {std::string(path)});
   if (OpResult failure = InjectedFailure("Read", path)) return {std::move(failure)};
   if (OpResult failure = Fallible("Read", path)) return {std::move(failure)};
-  if (OpResult failure = HeldFailure(path)) return {std::move(failure)};
+  if (OpResult failure = Refusal(path, Access::Read)) return {std::move(failure)};
   const auto bytes = FileBytes(path);
   if (!bytes) return {NotFound("Kestrane could not read a file.", "File", path)};
   return {std::nullopt, *bytes};
 }
 
-OpResult FakePlatformOps::WriteBytes(std::string_view path, std::string_view bytes) {
+OpResult FakePlatformOps::WriteBytes(std::string_view path, std::string_view bytes, Overwrite overwrite) {
   Record("Write", {std::string(path)});
   if (OpResult failure = InjectedFailure("Write", path)) return failure;
   if (OpResult failure = Fallible("Write", path)) return failure;
-  if (OpResult failure = HeldFailure(path)) return failure;
+  if (overwrite == Overwrite::Never && files_.contains(Resolve(path))) {
+    Failure failure{"Kestrane could not write a file.", {{"File", std::string(path)}}, 183, "Already exists."};
+    failure.kind = FailureKind::AlreadyExists;
+    return failure;
+  }
+  if (OpResult failure = Refusal(path, Access::Replace)) return failure;
   std::string landed(bytes);
   if (const auto tamper = tampering_.extract(std::string(path))) tamper.mapped()(landed);
   StoreWhole(path, std::move(landed));
@@ -334,12 +423,13 @@ BoxChoice FakePlatformOps::ShowErrorBox(std::string_view text, bool offerRetry) 
   if (!offerRetry || answers_.empty()) return BoxChoice::Close;
   const BoxChoice answer = answers_.front();
   if (answers_.size() > 1 || !keepLastAnswer_) answers_.erase(answers_.begin());
-  if (answer == BoxChoice::Retry) activeFault_.reset();  // the player dealt with the cause
+  if (answer == BoxChoice::Retry) EndCausesThePlayerCanEnd();  // the player dealt with the cause
   return answer;
 }
 
 void FakePlatformOps::EndProgram(int exitCode) {
   Record("End", {std::to_string(exitCode)});
+  EndRunsThatEndWithTheProgram();
   ended_ = true;
   throw ProgramEnded{exitCode != 0, lastErrorText_};
 }

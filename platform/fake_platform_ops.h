@@ -22,14 +22,28 @@ struct Crashed {
   int at = 0;
 };
 
+// The ways another program holds a file, as Windows sees them. The holder reads it.
+enum class Hold {
+  NoSharing,         // nothing else may open it
+  SharingReadWrite,  // others may read and write it, not replace or delete it
+  SharingAll,        // others may delete it too (most virus scanners); it still cannot be replaced
+  Mapped,            // mapped into memory, sharing reading and writing: it refuses a shorter length
+};
+
 // The ways a fallible operation is made to fail by the fault sweep. The first five apply
-// to file operations and to starting a program; the tool and client ways to those starts.
+// to file operations and to starting a program (an existence query fails only as access
+// denied); the held and read-only ways to the file an operation writes or reads, from that
+// operation until the player answers Retry; the tool and client ways to those starts.
 enum class Fault {
   InUseBriefly,   // held by another program for a second
   InUseForGood,   // held until the player acts (answers Retry)
   AccessDenied,
   NotFound,
   DiskFull,
+  HeldSharingReadWrite,
+  HeldSharingAll,
+  HeldMapped,
+  ReadOnly,
   ToolFails,          // the tool run ends with exit code 1, its output half written
   ToolWritesNothing,  // the tool run ends well but writes nothing
   ToolHangs,
@@ -69,10 +83,10 @@ class FakePlatformOps final : public PlatformOps {
   Readiness ReadinessOf(RunId run) override;
   OpResult CopyOver(std::string_view source, std::string_view destination, Replace replace) override;
   OpResult RemoveFile(std::string_view name) override;
-  bool FileExists(std::string_view path) override;
+  ExistsResult FileExists(std::string_view path) override;
   std::optional<FileStamp> StampOf(std::string_view path) override;
   ReadResult ReadBytes(std::string_view path) override;
-  OpResult WriteBytes(std::string_view path, std::string_view bytes) override;
+  OpResult WriteBytes(std::string_view path, std::string_view bytes, Overwrite overwrite) override;
   void DiscardInterruptedCopy(std::string_view destination) override;
   OpResult SetWorkingFolder(std::string_view folder) override;
   void DoEvents() override;
@@ -97,15 +111,19 @@ class FakePlatformOps final : public PlatformOps {
   void SetAppFolder(std::string folder) { appFolder_ = std::move(folder); }
   void SetPreviousInstanceFlag(bool running) { previousInstance_ = running; }
   const std::string& WorkingFolder() const { return workingFolder_; }
-  // The next StartProgram, CopyOver, RemoveFile, WriteBytes or ReadBytes of op ("Start",
-  // "Copy", "Delete", "Write", "Read") whose first argument equals subject fails with error
-  // (5 access denied, 32 in use, 112 disk full, 2 not found).
+  // The next StartProgram, CopyOver, RemoveFile, WriteBytes, ReadBytes or FileExists of op
+  // ("Start", "Copy", "Delete", "Write", "Read", "Exists") whose first argument equals
+  // subject fails with error (5 access denied, 32 in use, 112 disk full, 2 not found).
   void FailOn(std::string op, std::string subject, std::uint32_t error = 5);
   // The next write to path lands changed, as when something else touches the file.
   void TamperWithWrite(std::string path, std::function<void(std::string&)> change);
-  // Another program holds the file until the simulated clock reaches untilMs: copies onto
-  // or from it, writes and deletes fail as in use.
-  void HoldFile(std::string_view name, std::int64_t untilMs);
+  // Another program holds the file the way given until the simulated clock reaches untilMs
+  // (or, with untilMs < 0, until the player answers Retry): what Windows refuses then fails
+  // as in use, and what it allows goes ahead.
+  void HoldFile(std::string_view name, std::int64_t untilMs, Hold how = Hold::NoSharing);
+  // The file's read-only mark: it cannot be written, replaced or deleted while it is set.
+  // With untilRetry, the player clears it when answering Retry.
+  void MarkReadOnly(std::string_view name, bool untilRetry = false) { readOnly_[Resolve(name)] = untilRetry; }
   // The player's answers to the error boxes that offer Retry, in order; Cancel after them.
   void AnswerErrorBoxes(std::vector<BoxChoice> answers) { answers_ = std::move(answers); }
   // Every box that offers Retry is answered the same way.
@@ -123,9 +141,10 @@ class FakePlatformOps final : public PlatformOps {
   // Runs event as a window event once the simulated clock reaches atMs.
   void At(std::int64_t atMs, std::function<void()> event);
 
-  // The fault sweep: fallible operations (Start, Copy, Delete, Write, Read,
-  // SetWorkingFolder) are counted from 1 as they are made. The k-th one fails in the way
-  // given; a cause that lasts goes away when the player answers Retry.
+  // The fault sweep: fallible operations (Start, Copy, Delete, Write, Read, Exists,
+  // SetWorkingFolder, and a copy's Resize and Rewrite where it goes in place) are counted
+  // from 1 as they are made. The k-th one fails in the way given; a cause that lasts goes
+  // away when the player answers Retry.
   void InjectFault(int k, Fault fault) {
     faultAt_ = k;
     fault_ = fault;
@@ -134,6 +153,7 @@ class FakePlatformOps final : public PlatformOps {
   void ClearFaults() {
     faultAt_ = crashAt_ = 0;
     activeFault_.reset();
+    EndCausesThePlayerCanEnd();
   }
   // The program is cut short right before crash point k: each fallible operation is one,
   // and so is the moment between a write's flushed temporary and its move into place.
@@ -144,7 +164,8 @@ class FakePlatformOps final : public PlatformOps {
   const std::vector<std::string>& FallibleOps() const { return fallibleOps_; }
   // Every state a file went through: its bytes after each store, empty after a delete.
   std::vector<std::optional<std::string>> HistoryOf(std::string_view name) const;
-  // Runs the scheduled events that are left (what the started programs still do).
+  // Runs the scheduled events that are left (what the started programs still do). A run
+  // started Contained ends with the program, as a job does; a Plain one goes on.
   void RunPendingEvents();
   // Names of the files that exist now.
   std::vector<std::string> FileNames() const;
@@ -164,17 +185,31 @@ class FakePlatformOps final : public PlatformOps {
     std::optional<std::uint32_t> exitCode;
     std::int64_t startedMs = 0;
     FakeRunScript script;
+    bool endsWithProgram = false;
   };
+  struct Held {
+    Hold how = Hold::NoSharing;
+    std::int64_t untilMs = 0;  // < 0: until the player answers Retry
+  };
+  // What another program's hold or a read-only mark allows of a file.
+  enum class Access { Read, Replace, Delete, WriteInPlace };
 
   std::string Resolve(std::string_view name) const;
   // Counts a fallible operation: crashes or fails it as the sweep says.
-  OpResult Fallible(std::string_view op, std::string_view subject);
+  // file is what a held or read-only fault is put on (a copy's destination).
+  OpResult Fallible(std::string_view op, std::string_view subject, std::string_view file = {});
   void CrashPoint();
   void Erase(std::string_view name);
   void StoreWhole(std::string_view name, std::string bytes);
   void Record(std::string op, std::vector<std::string> args);
   OpResult InjectedFailure(std::string_view op, std::string_view subject);
-  OpResult HeldFailure(std::string_view name) const;
+  OpResult Refusal(std::string_view name, Access access) const;
+  const Held* HoldOn(std::string_view name) const;
+  OpResult RewriteInPlace(std::string_view destination, const std::string& bytes);
+  // The held and read-only ways of the sweep, put on the file the operation touches.
+  void ApplyFileFault(Fault fault, std::string_view file);
+  void EndCausesThePlayerCanEnd();
+  void EndRunsThatEndWithTheProgram();
   void Store(std::string_view name, std::string bytes);
   void RestartTimerIfArmed();
 
@@ -200,7 +235,8 @@ class FakePlatformOps final : public PlatformOps {
   std::vector<Injected> failures_;
   std::map<std::string, FakeRunScript> scripts_;
   std::map<std::string, std::function<void(std::string&)>> tampering_;
-  std::map<std::string, std::int64_t> heldUntil_;
+  std::map<std::string, Held> held_;
+  std::map<std::string, bool> readOnly_;  // path, cleared when the player answers Retry
   std::vector<BoxChoice> answers_;
   bool keepLastAnswer_ = false;
   std::string blockReason_;

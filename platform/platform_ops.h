@@ -19,15 +19,17 @@ enum class FailureKind {
   AccessDenied,  // a read-only file or a protected folder
   DiskFull,
   NotFound,
+  AlreadyExists,  // a write that may not replace found the file there
 };
 
 // The class of a Windows error number, which the advice to the player follows.
 constexpr FailureKind KindOfWindowsError(std::uint32_t error) {
   switch (error) {
-    case 32: case 33: return FailureKind::InUse;                // sharing, lock violation
+    case 32: case 33: case 1224: return FailureKind::InUse;     // sharing, lock violation, mapped by another program
     case 5: case 19: case 6009: return FailureKind::AccessDenied;  // access denied, write-protected, read-only
     case 39: case 112: return FailureKind::DiskFull;            // handle disk full, disk full
     case 2: case 3: return FailureKind::NotFound;               // file, path not found
+    case 80: case 183: return FailureKind::AlreadyExists;       // file exists, already exists
     default: return FailureKind::Other;
   }
 }
@@ -43,6 +45,7 @@ struct Failure {
   FailureKind kind = FailureKind::Other;
   bool shown = false;            // the player has seen it already
   bool runMayGoOn = false;       // a tool run could not be ended and may still write
+  bool mayBeDamaged = false;     // a rewrite in place stopped part-way through the file
 };
 // Empty on success. Operations report their failures; the caller decides what follows.
 using OpResult = std::optional<Failure>;
@@ -72,6 +75,15 @@ struct ReadResult {
 
 // Whether a copy may rewrite its destination where it stands when it cannot be replaced.
 enum class Replace { Atomically, InPlaceIfHeld };
+
+// Whether a write may put its bytes over a file that exists already.
+enum class Overwrite { Allowed, Never };
+
+// Whether something exists at a path; a query that could not tell is a failure, never "no".
+struct ExistsResult {
+  OpResult failure;
+  bool exists = false;
+};
 
 // A file's size and last write time, to tell whether something rewrote it.
 struct FileStamp {
@@ -103,16 +115,20 @@ class PlatformOps {
   virtual Readiness ReadinessOf(RunId run) = 0;
 
   // Copies source's bytes over destination: the destination holds its old bytes or the new
-  // ones, never a mix. The source is read with other writers shut out.
+  // ones, never a mix. The source is read with other writers shut out. Only InPlaceIfHeld
+  // may rewrite a destination where it stands; it sets the length before any byte, and a
+  // failure after that is marked mayBeDamaged.
   virtual OpResult CopyOver(std::string_view source, std::string_view destination, Replace replace) = 0;
   virtual OpResult RemoveFile(std::string_view name) = 0;
-  virtual bool FileExists(std::string_view path) = 0;
+  // Only "not found" counts as absent; any other error of the query is a failure.
+  virtual ExistsResult FileExists(std::string_view path) = 0;
   virtual std::optional<FileStamp> StampOf(std::string_view path) = 0;
   // The file's bytes, read with other writers shut out; a file being written counts as in use.
   virtual ReadResult ReadBytes(std::string_view path) = 0;
   // Replaces the file's bytes in one step, a flushed temporary moved into place: it holds
-  // its old bytes or its new ones, and a new file appears only whole.
-  virtual OpResult WriteBytes(std::string_view path, std::string_view bytes) = 0;
+  // its old bytes or its new ones, and a new file appears only whole. With Overwrite::Never
+  // an existing file is left as it is and the write fails with kind AlreadyExists.
+  virtual OpResult WriteBytes(std::string_view path, std::string_view bytes, Overwrite overwrite) = 0;
   // Removes what an interrupted copy onto destination may have left beside it.
   virtual void DiscardInterruptedCopy(std::string_view destination) = 0;
   // Makes folder the working folder that relative names are resolved against.

@@ -45,41 +45,63 @@ UniqueHandle OpenForReading(const std::wstring& path) {
       CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
 // For a destination that another program holds open but lets others write: it cannot be
-// replaced, but it can be rewritten where it stands.
-DWORD RewriteInPlace(const std::wstring& temporary, const std::wstring& destination) {
+// replaced, but it can be rewritten where it stands. The length comes first, so that a file
+// that cannot take it (one mapped by another program refuses a shorter length) keeps every
+// byte; from then on a failure leaves it damaged, and says so.
+DWORD RewriteInPlace(const std::wstring& temporary, const std::wstring& destination, bool& damaged) {
   UniqueHandle from = OpenForReading(temporary);
   if (!from.Valid()) return GetLastError();
-  UniqueHandle to(CreateFileW(destination.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER length{};
+  if (!GetFileSizeEx(from.Get(), &length)) return GetLastError();
+  UniqueHandle to(CreateFileW(destination.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!to.Valid()) return GetLastError();
+  if (!SetFilePointerEx(to.Get(), length, nullptr, FILE_BEGIN) || !SetEndOfFile(to.Get())) return GetLastError();
+  damaged = true;
+  const LARGE_INTEGER start{};
+  if (!SetFilePointerEx(to.Get(), start, nullptr, FILE_BEGIN)) return GetLastError();
   if (const DWORD error = Pump(from.Get(), to.Get())) return error;
-  if (!SetEndOfFile(to.Get())) return GetLastError();
   if (!FlushFileBuffers(to.Get())) return GetLastError();
+  damaged = false;
   return 0;
-}
-
-// A replace of a file that another program holds open fails as "access denied"; it is in
-// use, and worth trying again, when the file cannot be opened for deleting right now.
-bool HeldOpen(const std::wstring& path) {
-  UniqueHandle probe(CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, 0, nullptr));
-  return !probe.Valid() && GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
 }  // namespace
 
-bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+// "Access denied" has two causes that call for different advice: a file or folder that may
+// not be written (a read-only mark, permissions), and a file that another program merely has
+// open, whatever its sharing, or has mapped, which Windows will not replace or delete. The
+// second is in use, and is reported as such so that it is tried again.
+DWORD WhyRefused(const std::wstring& path, DWORD error) {
+  if (error != ERROR_ACCESS_DENIED) return error;
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+    return error;  // no such file: the folder refused; or a read-only file
+  UniqueHandle probe(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (probe.Valid() || GetLastError() == ERROR_SHARING_VIOLATION) return ERROR_SHARING_VIOLATION;
+  return error;
+}
+
+OsResult QueryPathExists(const std::wstring& path, bool& exists) {
+  exists = GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  if (exists) return std::nullopt;
+  const DWORD error = GetLastError();
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return std::nullopt;
+  return OsFailure{L"find out whether a file exists", {{L"File", FullPath(path)}}, error};
+}
 
 OsResult WriteTemporaryCopy(const std::wstring& source, const std::wstring& destination) {
   const std::wstring temporary = TemporaryFor(destination);
   UniqueHandle from = OpenForReading(source);
-  if (!from.Valid()) return CopyFailure(source, destination, GetLastError());
+  if (!from.Valid()) return CopyFailure(source, destination, WhyRefused(source, GetLastError()));
   DWORD error = 0;
   {
     UniqueHandle to(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                 nullptr));
-    if (!to.Valid()) return CopyFailure(source, destination, GetLastError());
+    if (!to.Valid()) return CopyFailure(source, destination, WhyRefused(temporary, GetLastError()));
     error = Pump(from.Get(), to.Get());
     // The bytes must be on disk before the rename makes them the destination's.
     if (!error && !FlushFileBuffers(to.Get())) error = GetLastError();
@@ -91,22 +113,24 @@ OsResult WriteTemporaryCopy(const std::wstring& source, const std::wstring& dest
   return std::nullopt;
 }
 
-OsResult CommitTemporaryCopy(const std::wstring& destination, bool inPlaceIfHeld) {
+OsResult CommitTemporaryCopy(const std::wstring& destination, bool inPlaceIfHeld, bool replaceExisting) {
   const std::wstring temporary = TemporaryFor(destination);
   // A read-only target is refused, as Windows' replace does; Wine's would replace it.
   const DWORD attributes = GetFileAttributesW(destination.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+  if (replaceExisting && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
     DeleteFileW(temporary.c_str());
     return CopyFailure(temporary, destination, ERROR_ACCESS_DENIED);
   }
-  if (MoveFileExW(temporary.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    return std::nullopt;
-  DWORD moveError = GetLastError();
-  if (HeldOpen(destination)) moveError = ERROR_SHARING_VIOLATION;
-  const DWORD error = inPlaceIfHeld ? RewriteInPlace(temporary, destination) : moveError;
+  const DWORD flags = MOVEFILE_WRITE_THROUGH | (replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0);
+  if (MoveFileExW(temporary.c_str(), destination.c_str(), flags)) return std::nullopt;
+  DWORD error = WhyRefused(destination, GetLastError());
+  bool damaged = false;
+  if (inPlaceIfHeld && error == ERROR_SHARING_VIOLATION) error = RewriteInPlace(temporary, destination, damaged);
   DeleteFileW(temporary.c_str());
-  if (error) return CopyFailure(temporary, destination, error);
-  return std::nullopt;
+  if (!error) return std::nullopt;
+  OsFailure failure = CopyFailure(temporary, destination, error);
+  failure.mayBeDamaged = damaged;
+  return failure;
 }
 
 OsResult CopyFileOver(const std::wstring& source, const std::wstring& destination, bool inPlaceIfHeld) {
@@ -124,19 +148,19 @@ void DiscardTemporaryCopy(const std::wstring& destination) { DeleteFileW(Tempora
 // file that vanished in between as an error.
 OsResult DeleteFileNamed(const std::wstring& path) {
   if (DeleteFileW(path.c_str())) return std::nullopt;
-  const DWORD error = GetLastError();
+  const DWORD error = WhyRefused(path, GetLastError());
   if (error == ERROR_FILE_NOT_FOUND) return std::nullopt;
   return OsFailure{L"delete a file", {{L"File", FullPath(path)}}, error};
 }
 
-OsResult WriteBytesOver(const std::wstring& destination, std::string_view bytes) {
+OsResult WriteBytesOver(const std::wstring& destination, std::string_view bytes, bool replaceExisting) {
   const std::wstring temporary = TemporaryFor(destination);
   const auto failed = [&](DWORD error) { return OsFailure{L"write a file", {{L"File", FullPath(destination)}}, error}; };
   DWORD error = 0;
   {
     UniqueHandle to(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                 nullptr));
-    if (!to.Valid()) return failed(GetLastError());
+    if (!to.Valid()) return failed(WhyRefused(temporary, GetLastError()));
     DWORD put = 0;
     if (!WriteFile(to.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr))
       error = GetLastError();
@@ -148,7 +172,7 @@ OsResult WriteBytesOver(const std::wstring& destination, std::string_view bytes)
     DeleteFileW(temporary.c_str());
     return failed(error);
   }
-  if (auto failure = CommitTemporaryCopy(destination)) return failed(failure->error);
+  if (auto failure = CommitTemporaryCopy(destination, false, replaceExisting)) return failed(failure->error);
   return std::nullopt;
 }
 
@@ -156,7 +180,7 @@ OsResult ReadWholeFile(const std::wstring& path, std::string& bytes) {
   const auto failed = [&](DWORD error) { return OsFailure{L"read a file", {{L"File", FullPath(path)}}, error}; };
   bytes.clear();
   UniqueHandle file = OpenForReading(path);
-  if (!file.Valid()) return failed(GetLastError());
+  if (!file.Valid()) return failed(WhyRefused(path, GetLastError()));
   std::array<char, 64 * 1024> buffer{};
   DWORD got = 0;
   for (;;) {

@@ -17,24 +17,31 @@ struct OsFailure {
   std::wstring operation;  // "copy a file", "delete a file", ...
   std::vector<std::pair<std::wstring, std::wstring>> details;  // label, value
   DWORD error = 0;
+  bool mayBeDamaged = false;  // a rewrite in place stopped after it had changed the file
 };
 using OsResult = std::optional<OsFailure>;  // empty on success
 
-bool PathExists(const std::wstring& path);
+// Only "file not found" and "path not found" make exists false without a failure.
+OsResult QueryPathExists(const std::wstring& path, bool& exists);
+// The error to report for a refused operation on path: "access denied" on a file that
+// another program merely holds open or mapped becomes a sharing violation.
+DWORD WhyRefused(const std::wstring& path, DWORD error);
 
 // A copy in two steps, so that the destination holds its old bytes or its new ones and
 // never a mix: the source is written and flushed to a temporary beside the destination,
 // which then replaces the destination.
 // The source is read with other writers shut out, so that it is never copied mid-write.
 OsResult WriteTemporaryCopy(const std::wstring& source, const std::wstring& destination);
-// With inPlaceIfHeld, a destination that cannot be replaced is rewritten where it stands.
-OsResult CommitTemporaryCopy(const std::wstring& destination, bool inPlaceIfHeld = false);
+// With inPlaceIfHeld, a destination that another program holds is rewritten where it
+// stands, its length set first. Without replaceExisting an existing destination is kept.
+OsResult CommitTemporaryCopy(const std::wstring& destination, bool inPlaceIfHeld = false, bool replaceExisting = true);
 OsResult CopyFileOver(const std::wstring& source, const std::wstring& destination, bool inPlaceIfHeld = false);
 void DiscardTemporaryCopy(const std::wstring& destination);
 
 OsResult DeleteFileNamed(const std::wstring& path);
-// Replaces the file's bytes in the same two steps as a copy.
-OsResult WriteBytesOver(const std::wstring& destination, std::string_view bytes);
+// Replaces the file's bytes in the same two steps as a copy; without replaceExisting, a
+// file already there is left as it is and the write fails with ERROR_ALREADY_EXISTS.
+OsResult WriteBytesOver(const std::wstring& destination, std::string_view bytes, bool replaceExisting = true);
 // Reads the file with other writers shut out: one being written fails as a sharing violation.
 OsResult ReadWholeFile(const std::wstring& path, std::string& bytes);
 std::optional<std::pair<std::uint64_t, std::int64_t>> SizeAndWriteTime(const std::wstring& path);

@@ -13,6 +13,7 @@ Failure ToFailure(const OsFailure& failure) {
   Failure out{"Kestrane could not " + Narrow(failure.operation) + ".", {}, failure.error,
               Narrow(WindowsErrorText(failure.error))};
   out.kind = KindOfWindowsError(failure.error);
+  out.mayBeDamaged = failure.mayBeDamaged;
   for (const auto& [label, value] : failure.details) out.details.emplace_back(Narrow(label), Narrow(value));
   return out;
 }
@@ -36,8 +37,8 @@ StartResult Win32PlatformOps::StartProgram(std::string_view commandLine, int win
   const auto show = static_cast<WORD>(windowStyle);
   const OsResult result =
       containment == Containment::Contained
-          ? StartProcess(Widen(*program), Widen(commandLine), Widen(folder), show, &started)
-          : StartPlainProcess(Widen(*program), Widen(commandLine), Widen(folder), show, &started);
+          ? StartContainedProcess(Widen(*program), Widen(commandLine), Widen(folder), show, started)
+          : StartPlainProcess(Widen(*program), Widen(commandLine), Widen(folder), show, started);
   if (OpResult failure = Converted(result)) return {std::move(failure)};
   runs_.push_back(std::move(started));
   return {std::nullopt, static_cast<RunId>(runs_.size())};
@@ -69,7 +70,11 @@ OpResult Win32PlatformOps::CopyOver(std::string_view source, std::string_view de
 
 OpResult Win32PlatformOps::RemoveFile(std::string_view name) { return Converted(DeleteFileNamed(Widen(name))); }
 
-bool Win32PlatformOps::FileExists(std::string_view path) { return PathExists(Widen(path)); }
+ExistsResult Win32PlatformOps::FileExists(std::string_view path) {
+  ExistsResult result;
+  result.failure = Converted(QueryPathExists(Widen(path), result.exists));
+  return result;
+}
 
 std::optional<FileStamp> Win32PlatformOps::StampOf(std::string_view path) {
   const auto found = SizeAndWriteTime(Widen(path));
@@ -83,8 +88,8 @@ ReadResult Win32PlatformOps::ReadBytes(std::string_view path) {
   return read;
 }
 
-OpResult Win32PlatformOps::WriteBytes(std::string_view path, std::string_view bytes) {
-  return Converted(WriteBytesOver(Widen(path), bytes));
+OpResult Win32PlatformOps::WriteBytes(std::string_view path, std::string_view bytes, Overwrite overwrite) {
+  return Converted(WriteBytesOver(Widen(path), bytes, overwrite == Overwrite::Allowed));
 }
 
 void Win32PlatformOps::DiscardInterruptedCopy(std::string_view destination) {

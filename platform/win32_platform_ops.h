@@ -37,10 +37,10 @@ class Win32PlatformOps final : public PlatformOps {
   Readiness ReadinessOf(RunId run) override;
   OpResult CopyOver(std::string_view source, std::string_view destination, Replace replace) override;
   OpResult RemoveFile(std::string_view name) override;
-  bool FileExists(std::string_view path) override;
+  ExistsResult FileExists(std::string_view path) override;
   std::optional<FileStamp> StampOf(std::string_view path) override;
   ReadResult ReadBytes(std::string_view path) override;
-  OpResult WriteBytes(std::string_view path, std::string_view bytes) override;
+  OpResult WriteBytes(std::string_view path, std::string_view bytes, Overwrite overwrite) override;
   void DiscardInterruptedCopy(std::string_view destination) override;
   OpResult SetWorkingFolder(std::string_view folder) override;
   void DoEvents() override;

@@ -1,17 +1,7 @@
 #include "platform/win32_processes.h"
 
-#include <tlhelp32.h>
-
-#include <vector>
-
 namespace kestrane {
 namespace {
-
-std::uint64_t CreationTime(HANDLE process) {
-  FILETIME created{}, exited{}, kernel{}, user{};
-  if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
-  return static_cast<std::uint64_t>(created.dwHighDateTime) << 32 | created.dwLowDateTime;
-}
 
 OsFailure StartFailure(const std::wstring& applicationPath, const std::wstring& commandLine, DWORD error) {
   return {L"start a program", {{L"Program", applicationPath}, {L"Command line", commandLine}}, error};
@@ -29,42 +19,17 @@ bool Create(const std::wstring& applicationPath, const std::wstring& commandLine
                         workingFolder.c_str(), &startup, &process) != FALSE;
 }
 
-// A process whose parent is one of the run's and which started after it: a process id can
-// be reused once its process ended, its start time cannot. The run's processes are learnt
-// as they are seen, so that one whose parent has ended is still known.
-std::vector<DWORD> LiveDescendants(StartedProcess& started) {
-  UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot.Valid()) return {};
-  std::vector<PROCESSENTRY32W> entries;
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))
-    entries.push_back(entry);
-  const auto member = [&](DWORD id) -> const StartedProcess::Member* {
-    for (const auto& known : started.family)
-      if (known.id == id) return &known;
-    return nullptr;
-  };
-  for (bool learnt = true; learnt;) {
-    learnt = false;
-    for (const auto& candidate : entries) {
-      const auto* parent = member(candidate.th32ParentProcessID);
-      if (!parent || member(candidate.th32ProcessID)) continue;
-      UniqueHandle child(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, candidate.th32ProcessID));
-      const std::uint64_t created = child.Valid() ? CreationTime(child.Get()) : 0;
-      if (created < parent->createdAt) continue;
-      started.family.push_back({candidate.th32ProcessID, created});
-      learnt = true;
-    }
-  }
-  std::vector<DWORD> live;
-  for (size_t i = 1; i < started.family.size(); ++i) {
-    UniqueHandle child(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, started.family[i].id));
-    if (child.Valid() && CreationTime(child.Get()) == started.family[i].createdAt &&
-        WaitForSingleObject(child.Get(), 0) == WAIT_TIMEOUT)
-      live.push_back(started.family[i].id);
-  }
-  return live;
+// The job's last handle is Kestrane's: when Kestrane ends, killed or crashed or logged off,
+// the system closes it and ends every process of the run, so that none can write the
+// settings after Kestrane has put them back.
+UniqueHandle JobThatEndsWithKestrane() {
+  UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  if (job.Valid() &&
+      !SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits)))
+    job.Reset();
+  return job;
 }
 
 bool JobEmpty(const StartedProcess& started) {
@@ -74,36 +39,29 @@ bool JobEmpty(const StartedProcess& started) {
          accounting.ActiveProcesses == 0;
 }
 
-bool RunOver(StartedProcess& started) {
+bool RunOver(const StartedProcess& started) {
   if (WaitForSingleObject(started.process.Get(), 0) != WAIT_OBJECT_0) return false;
-  return started.job.Valid() ? JobEmpty(started) : LiveDescendants(started).empty();
+  return !started.job.Valid() || JobEmpty(started);
 }
 
 }  // namespace
 
-// A watched run starts suspended, so that it is in its job before it can start anything.
-// When Kestrane itself runs in a job that allows no nested one (Windows 7), the run is
-// started again outside that job where the job allows it; where it does not, the run is
-// followed by its processes instead, so that a time-out still ends all of it.
-OsResult StartProcess(const std::wstring& applicationPath, const std::wstring& commandLine,
-                      const std::wstring& workingFolder, WORD showWindow, StartedProcess* started,
-                      RunHolding holding) {
-  if (!started) {
-    PROCESS_INFORMATION process{};
-    if (!Create(applicationPath, commandLine, workingFolder, showWindow, 0, process))
-      return StartFailure(applicationPath, commandLine, GetLastError());
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return std::nullopt;
-  }
-  UniqueHandle job(holding == RunHolding::Job ? CreateJobObjectW(nullptr, nullptr) : nullptr);
+// The run starts suspended, so that it is in its job before it can start anything. When
+// Kestrane itself runs in a job that allows no nested one (Windows 7), the run is started
+// again outside that job where the job allows it. Where it does not, the run has no job:
+// it is watched by its interpreter alone, and a time-out cannot promise to end all of it.
+OsResult StartContainedProcess(const std::wstring& applicationPath, const std::wstring& commandLine,
+                               const std::wstring& workingFolder, WORD showWindow, StartedProcess& started,
+                               RunHolding holding) {
+  UniqueHandle job(holding == RunHolding::Job ? JobThatEndsWithKestrane() : UniqueHandle());
   PROCESS_INFORMATION process{};
   for (const DWORD flags : {DWORD{CREATE_SUSPENDED}, DWORD{CREATE_SUSPENDED | CREATE_BREAKAWAY_FROM_JOB}}) {
+    if (!job.Valid()) break;
     if (!Create(applicationPath, commandLine, workingFolder, showWindow, flags, process)) {
-      if (flags & CREATE_BREAKAWAY_FROM_JOB) break;  // our job forbids it: keep the first way, untried
+      if (flags & CREATE_BREAKAWAY_FROM_JOB) break;  // our job forbids it
       return StartFailure(applicationPath, commandLine, GetLastError());
     }
-    if (!job.Valid() || AssignProcessToJobObject(job.Get(), process.hProcess)) break;
+    if (AssignProcessToJobObject(job.Get(), process.hProcess)) break;
     // Suspended, it has run nothing yet: ending it leaves nothing behind.
     TerminateProcess(process.hProcess, 1);
     WaitForSingleObject(process.hProcess, 5000);
@@ -117,40 +75,39 @@ OsResult StartProcess(const std::wstring& applicationPath, const std::wstring& c
       return StartFailure(applicationPath, commandLine, GetLastError());
   }
   UniqueHandle thread(process.hThread);
-  started->process.Reset(process.hProcess);
-  started->job = std::move(job);
-  started->family = {{process.dwProcessId, CreationTime(process.hProcess)}};
+  started.process.Reset(process.hProcess);
+  started.job = std::move(job);
   ResumeThread(thread.Get());
   return std::nullopt;
 }
 
 OsResult StartPlainProcess(const std::wstring& applicationPath, const std::wstring& commandLine,
-                           const std::wstring& workingFolder, WORD showWindow, StartedProcess* started) {
+                           const std::wstring& workingFolder, WORD showWindow, StartedProcess& started) {
   PROCESS_INFORMATION process{};
   if (!Create(applicationPath, commandLine, workingFolder, showWindow, 0, process))
     return StartFailure(applicationPath, commandLine, GetLastError());
   CloseHandle(process.hThread);
-  started->process.Reset(process.hProcess);
-  started->family = {{process.dwProcessId, CreationTime(process.hProcess)}};
+  started.process.Reset(process.hProcess);
   return std::nullopt;
 }
 
-std::optional<DWORD> ExitCodeIfEnded(StartedProcess& started) {
+std::optional<DWORD> ExitCodeIfEnded(const StartedProcess& started) {
   if (!RunOver(started)) return std::nullopt;  // the interpreter may have ended while what it started runs on
   DWORD code = 0;
   if (!GetExitCodeProcess(started.process.Get(), &code)) return std::nullopt;
   return code;
 }
 
-// Ending takes a moment to show, so the run is looked at again for a few seconds.
+// Ending takes a moment to show, so the job is looked at again for a few seconds. Without a
+// job, what the interpreter started cannot be known for certain, so that is never claimed.
 bool EndStartedProcess(StartedProcess& started) {
-  for (int attempt = 0; attempt < 50; ++attempt) {
-    if (started.job.Valid()) TerminateJobObject(started.job.Get(), 1);
-    for (const DWORD id : LiveDescendants(started)) {
-      UniqueHandle child(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
-      if (child.Valid()) TerminateProcess(child.Get(), 1);
-    }
+  if (!started.job.Valid()) {
     TerminateProcess(started.process.Get(), 1);
+    WaitForSingleObject(started.process.Get(), 1000);
+    return false;
+  }
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    TerminateJobObject(started.job.Get(), 1);
     WaitForSingleObject(started.process.Get(), 100);
     if (RunOver(started)) return true;
   }

@@ -2,10 +2,8 @@
 
 #include <windows.h>
 
-#include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "platform/platform_ops.h"
 #include "platform/win32_files.h"
@@ -13,35 +11,27 @@
 
 namespace kestrane {
 
-// How a watched run is held together: in a job of ours, or, where no job can be had, by
-// following the processes it starts.
-enum class RunHolding { Job, ProcessTree };
+// How a tool run is held together: in a job of ours that ends it when Kestrane ends, or,
+// where no job can be had, not at all (its processes cannot all be known for certain).
+enum class RunHolding { Job, NoJob };
 
-// A started program kept for watching: its process and, for a contained run, the job that
-// holds what it starts.
+// A started program kept for watching: its process and, for a contained run, its job.
 struct StartedProcess {
-  struct Member {
-    DWORD id = 0;
-    std::uint64_t createdAt = 0;  // FILETIME ticks, to tell its children from a reused id
-  };
   UniqueHandle process;
   UniqueHandle job;
-  // The run's processes seen so far, ended ones too: what an ended one started is still
-  // the run's, and is found through it.
-  std::vector<Member> family;
 };
 
-// Starts applicationPath with commandLine as its command line and returns at once. With
-// started, the run is contained (see RunHolding); without, it is started plainly.
-OsResult StartProcess(const std::wstring& applicationPath, const std::wstring& commandLine,
-                      const std::wstring& workingFolder, WORD showWindow, StartedProcess* started = nullptr,
-                      RunHolding holding = RunHolding::Job);
+// Starts a tool run in a job that ends all of it when it is stopped or when Kestrane ends,
+// however Kestrane ends. RunHolding::NoJob starts it as it would be where no job can be had.
+OsResult StartContainedProcess(const std::wstring& applicationPath, const std::wstring& commandLine,
+                               const std::wstring& workingFolder, WORD showWindow, StartedProcess& started,
+                               RunHolding holding = RunHolding::Job);
 // Starts a program plainly, keeping only its process, to ask how far its start has got.
 OsResult StartPlainProcess(const std::wstring& applicationPath, const std::wstring& commandLine,
-                           const std::wstring& workingFolder, WORD showWindow, StartedProcess* started);
-// The exit code once the process and everything it started have ended.
-std::optional<DWORD> ExitCodeIfEnded(StartedProcess& started);
-// Ends the run with all it started; true once none of it runs any more.
+                           const std::wstring& workingFolder, WORD showWindow, StartedProcess& started);
+// The exit code once the process, and in a job everything it started, have ended.
+std::optional<DWORD> ExitCodeIfEnded(const StartedProcess& started);
+// Ends the run with all it started; true only once all of it has certainly ended.
 bool EndStartedProcess(StartedProcess& started);
 // How far a windowed program has got with its start.
 Readiness ReadinessOfProcess(const StartedProcess& started);

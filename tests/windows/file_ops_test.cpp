@@ -62,7 +62,8 @@ TEST(CopyFileOver, TargetHeldOpenByAnotherProcessFailsWithItsErrorNumber) {
   folder.Write(L"l2.hold", "3");
   folder.Write(L"l2.ini", "OLD-BYTES");
   folder.Write(L"l2.bak", "NEW-BYTES");
-  ASSERT_FALSE(StartProcess(folder.File(L"l2.exe"), L"l2.exe", folder.Path(), SW_HIDE));
+  StartedProcess client;
+  ASSERT_FALSE(StartPlainProcess(folder.File(L"l2.exe"), L"l2.exe", folder.Path(), SW_HIDE, client));
   for (int waited = 0; folder.Read(L"standins.log").find("holding l2.ini") == std::string::npos; waited += 50) {
     ASSERT_LT(waited, 15000) << "the client did not take hold of l2.ini";
     Sleep(50);
@@ -152,7 +153,8 @@ TEST(FileOperations, FolderNamedBeyondTheAnsiCodePage) {
 
 TEST(StartProcess, AMissingProgramReportsTheProgramAndTheError) {
   ScratchFolder folder;
-  const auto failure = StartProcess(folder.File(L"l2.exe"), L"l2.exe", folder.Path(), SW_SHOWMINIMIZED);
+  StartedProcess run;
+  const auto failure = StartContainedProcess(folder.File(L"l2.exe"), L"l2.exe", folder.Path(), SW_SHOWMINIMIZED, run);
   ASSERT_TRUE(failure);
   EXPECT_EQ(failure->error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
   const std::wstring report = Widen(DescribeFailure(ToFailure(*failure)));

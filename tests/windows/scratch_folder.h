@@ -8,6 +8,8 @@
 
 namespace kestrane::testing {
 
+inline bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 // A fresh folder under the temporary folder, removed with its files afterwards.
 class ScratchFolder {
  public:
