@@ -2,6 +2,7 @@
 
 #include "tests/e2e/launcher_session.h"
 #include "tests/e2e/window_probe.h"
+#include "tests/standins/standin_common.h"
 
 namespace kestrane::testing {
 namespace {
@@ -85,6 +86,66 @@ TEST(FailuresEndToEnd, KilledBetweenTheEncodeAndTheRestoreTheNextStartRecovers) 
   ASSERT_TRUE(next.WaitForWindow());
   EXPECT_EQ(folder.Read(L"l2.ini"), folder.Read(L"l2.bak"));
   EXPECT_EQ(folder.Read(L"l2.bak"), folder.EncodedSettings());
+}
+
+// The client keeps "l2.ini" mapped past the restore. The stored settings hold the Game
+// values, so Develop Mode's are longer and the restore must shorten the file, which a mapped
+// file refuses: it is left whole with the mode's settings, and the box says that another
+// program holds it. After Cancel, once the client has ended, the next start puts the
+// settings back.
+TEST(FailuresEndToEnd, ASettingsFileMappedPastTheRestoreIsNeverTornAndTheNextStartRecovers) {
+  ClientFolder folder;
+  std::string stored = ClientFolder::kPlainSettings;
+  for (const std::string key : {"IsL2NetLogin", "IsL2Console", "IsUseCommand"})
+    stored.replace(stored.find(key + "=False"), key.size() + 6, key + "=True");
+  folder.Write(L"l2.ini", standin::Encode(stored, 413));
+  folder.Write(L"l2.map", "25");
+  {
+    LauncherRun run(folder);
+    ASSERT_TRUE(run.WaitForWindow());
+    run.Click(L"Develop Mode");
+    const HWND box = run.WaitForErrorBox(40000);
+    ASSERT_TRUE(box) << "no box";
+    ASSERT_TRUE(folder.WaitForLog("l2", "mapping l2.ini", 0)) << "the client did not map l2.ini";
+    const std::wstring text = probe::MessageBoxText(box);
+    EXPECT_NE(text.find(L"Another program holds the file"), std::wstring::npos) << Narrow(text);
+    EXPECT_NE(text.find(folder.File(L"l2.ini")), std::wstring::npos) << Narrow(text);
+    const auto decoded = standin::Decode(folder.Read(L"l2.ini"));
+    ASSERT_TRUE(decoded) << "l2.ini was torn";
+    EXPECT_EQ(ParseIni(standin::AsPlainText(*decoded)), ParseIni(ClientFolder::kPlainSettings)) << "l2.ini was torn";
+    probe::AnswerMessageBox(box, IDCANCEL);
+    ASSERT_TRUE(run.WaitForExit(10000));
+    EXPECT_EQ(run.ExitCode(), 1u);
+  }
+  ASSERT_TRUE(folder.WaitForLog("l2", "let go", 30000));
+  LauncherRun next(folder);
+  ASSERT_TRUE(next.WaitForWindow());
+  EXPECT_EQ(folder.Read(L"l2.ini"), standin::Encode(stored, 413));
+  EXPECT_EQ(folder.Read(L"l2.bak"), standin::Encode(stored, 413));
+}
+
+// Kestrane ended from outside while a slow encode runs: the encode goes with it, so that
+// nothing can write the mode's settings over what the next start puts back.
+TEST(FailuresEndToEnd, KilledDuringASlowEncodeLeavesNoToolAndTheNextStartRecovers) {
+  ClientFolder folder;
+  folder.Write(L"l2encdec-encode.delay", "8");
+  {
+    LauncherRun run(folder);
+    ASSERT_TRUE(run.WaitForWindow());
+    run.Click(L"Game Mode");
+    ASSERT_TRUE(folder.WaitForLog("l2encdec", "args=\"-e413", 20000));
+  }  // killed here
+  int waited = 0;
+  while (ProcessRunning(L"l2encdec.exe") && waited < 5000) {
+    Sleep(50);
+    waited += 50;
+  }
+  EXPECT_FALSE(ProcessRunning(L"l2encdec.exe")) << "the encode outlived Kestrane";
+  LauncherRun next(folder);
+  ASSERT_TRUE(next.WaitForWindow());
+  EXPECT_EQ(folder.Read(L"l2.ini"), folder.EncodedSettings());
+  EXPECT_TRUE(folder.LogOf("l2encdec", "done -e413").empty()) << "the orphaned encode finished";
+  EXPECT_TRUE(folder.LogOf("l2").empty()) << "the client was started";
 }
 
 // Windows' logoff, 10 s into Game Mode (after the encode): the stored settings are back as

@@ -6,6 +6,8 @@
 //   l2.late  seconds it waits before it reads "l2.ini" (a cold disk, a scanner), before
 //            it makes its window, so that it has not finished starting meanwhile
 //   l2.hold  seconds it holds "l2.ini" open without sharing, its window running
+//   l2.map   seconds it keeps "l2.ini" mapped into memory, sharing reading and writing, as a
+//            client that reads its settings through a view; its window running
 #include <windows.h>
 
 #include <sstream>
@@ -77,13 +79,24 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     held = CreateFileW(settings.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     standin::Log("l2", held == INVALID_HANDLE_VALUE ? "could not hold l2.ini" : "holding l2.ini for " + std::to_string(hold) + " s");
   }
+  const int map = standin::ControlSeconds(L"l2.map");
+  HANDLE mapping = nullptr;
+  const void* view = nullptr;
+  if (map > 0) {
+    const HANDLE file = CreateFileW(settings.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    view = mapping ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);  // the view keeps the file
+    standin::Log("l2", view ? "mapping l2.ini for " + std::to_string(map) + " s" : "could not map l2.ini");
+  }
   standin::Log("l2", "reading l2.ini");
   LogWhatItSaw(ReadSettings(held, settings));
-  RunWindowFor(hold > 0 ? hold : 1, show);
-  if (held != INVALID_HANDLE_VALUE) {
-    CloseHandle(held);
-    standin::Log("l2", "let go of l2.ini");
-  }
+  RunWindowFor(hold > 0 ? hold : map > 0 ? map : 1, show);
+  if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+  if (view) UnmapViewOfFile(view);
+  if (mapping) CloseHandle(mapping);
+  if (held != INVALID_HANDLE_VALUE || view) standin::Log("l2", "let go of l2.ini");
   standin::Log("l2", "exiting");
   return 0;
 }
