@@ -86,7 +86,7 @@ void FormEndSession(bool sessionEnds) {
   auto& platform = Form1.Platform();
   if (Form1.ActionRunning() && Form1.ActiveRun() != RunId::None) platform.StopRun(Form1.ActiveRun());
   // Without an "l2.bak" the copy fails as "not found" and changes nothing.
-  if (Form1.SettingsMayBePatched()) platform.CopyOver(kSettingsBackup, kClientSettings, Replace::InPlaceIfHeld);
+  if (Form1.SettingsMayBePatched()) platform.CopyOver(kSettingsBackup, kClientSettings);
   EndAction(0);
 }
 

@@ -68,7 +68,7 @@ OpResult RestoreSettingsFromBackup(PlatformOps& platform) {
       const ReadResult current = platform.ReadBytes(kClientSettings);
       if (!current.failure && current.bytes == stored.bytes) return std::nullopt;
     }
-    return platform.CopyOver(kSettingsBackup, kClientSettings, Replace::InPlaceIfHeld);
+    return platform.CopyOver(kSettingsBackup, kClientSettings);
   });
 }
 

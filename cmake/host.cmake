@@ -2,7 +2,7 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-add_library(kestrane_fake STATIC platform/fake_platform_ops.cpp)
+add_library(kestrane_fake STATIC tests/support/fake_platform_ops.cpp)
 target_link_libraries(kestrane_fake PUBLIC kestrane_logic)
 
 file(GLOB unit_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)

@@ -149,20 +149,49 @@ target_link_libraries(kestrane_probe PRIVATE user32)
 target_link_options(kestrane_probe PRIVATE ${kestrane_static_link} -municode)
 
 if(CMAKE_CROSSCOMPILING_EMULATOR)
-  add_test(NAME windows.files_and_settings COMMAND windows_tests)
-  # One entry per suite; the launcher allows one copy per session, so they run one by one.
-  add_test(NAME e2e.startup COMMAND e2e_tests --gtest_filter=StartupEndToEnd.*:*MissingFileEndToEnd.*)
-  add_test(NAME e2e.modes COMMAND e2e_tests --gtest_filter=ModesEndToEnd.*)
-  add_test(NAME e2e.exit COMMAND e2e_tests --gtest_filter=ExitEndToEnd.*)
-  add_test(NAME e2e.failures COMMAND e2e_tests --gtest_filter=FailuresEndToEnd.*:SessionEndToEnd.*)
-  add_test(NAME e2e.tool_runs COMMAND e2e_tests --gtest_filter=SlowToolEndToEnd.*:ToolFailureEndToEnd.*)
-  add_test(NAME e2e.keyboard COMMAND e2e_tests --gtest_filter=*KeyboardEndToEnd.*)
-  # The layout at 144 DPI, in a prefix of its own whose screen is set to that DPI.
-  add_test(NAME e2e.dpi144 COMMAND e2e_tests --gtest_filter=DpiEndToEnd.*)
-  set_tests_properties(e2e.dpi144 PROPERTIES ENVIRONMENT
-    "KESTRANE_WINEPREFIX=${CMAKE_SOURCE_DIR}/build/wineprefix-144dpi;KESTRANE_WINE_DPI=144;KESTRANE_EXPECT_DPI=144")
-  set_tests_properties(e2e.startup e2e.modes e2e.exit e2e.failures e2e.tool_runs e2e.keyboard e2e.dpi144
-    PROPERTIES TIMEOUT 900 RUN_SERIAL TRUE)
+  # Each group runs in a Wine prefix of its own, a copy of one made once, and on an X display
+  # of its own: the launcher allows one copy per Wine session, and keyboard focus is per
+  # display, so the groups (and the two builds) run side by side. No group runs much longer
+  # than the longest single test (a decode given up after 60 s), so none keeps the rest waiting.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(kestrane_display 110)
+  else()
+    set(kestrane_display 140)
+  endif()
+  function(kestrane_wine_group name template)
+    add_test(NAME ${name} COMMAND ${ARGN})
+    math(EXPR display "${kestrane_display} + ${kestrane_group_index}")
+    math(EXPR next "${kestrane_group_index} + 1")
+    set(kestrane_group_index ${next} PARENT_SCOPE)
+    set_property(TEST ${name} PROPERTY TIMEOUT 600)
+    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT
+      "KESTRANE_WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefixes/${name}"
+      "KESTRANE_WINEPREFIX_FROM=${CMAKE_SOURCE_DIR}/build/${template}"
+      "KESTRANE_DISPLAY=${display}")
+  endfunction()
+  set(kestrane_group_index 0)
+  set(modes_a "ModesEndToEnd.GameModeStarts*:ModesEndToEnd.DevelopMode*:ModesEndToEnd.GameModeInAFolder*")
+  set(failures_lock "FailuresEndToEnd.ALockAround*:FailuresEndToEnd.RetryAfter*:FailuresEndToEnd.CancelEnds*")
+  set(hung_tool "ToolFailureEndToEnd.ADecodeThatNeverEnds*")
+  kestrane_wine_group(windows.files_and_settings wineprefix windows_tests)
+  kestrane_wine_group(e2e.startup_exit_keyboard wineprefix e2e_tests
+    --gtest_filter=StartupEndToEnd.*:*MissingFileEndToEnd.*:ExitEndToEnd.*:*KeyboardEndToEnd.*)
+  kestrane_wine_group(e2e.modes wineprefix e2e_tests --gtest_filter=${modes_a})
+  kestrane_wine_group(e2e.modes_held wineprefix e2e_tests --gtest_filter=ModesEndToEnd.AWorkCopyHeld*)
+  kestrane_wine_group(e2e.modes_more wineprefix e2e_tests
+    --gtest_filter=ModesEndToEnd.*-${modes_a}:ModesEndToEnd.AWorkCopyHeld*)
+  kestrane_wine_group(e2e.failures wineprefix e2e_tests --gtest_filter=${failures_lock})
+  kestrane_wine_group(e2e.failures_more wineprefix e2e_tests --gtest_filter=FailuresEndToEnd.*-${failures_lock})
+  kestrane_wine_group(e2e.session wineprefix e2e_tests --gtest_filter=SessionEndToEnd.*)
+  kestrane_wine_group(e2e.tool_runs wineprefix e2e_tests
+    --gtest_filter=SlowToolEndToEnd.*:ToolFailureEndToEnd.*-${hung_tool})
+  kestrane_wine_group(e2e.hung_tool wineprefix e2e_tests --gtest_filter=${hung_tool})
+  # The layout at 144 DPI, from a prefix whose screen is set to that DPI.
+  kestrane_wine_group(e2e.dpi144 wineprefix-144dpi e2e_tests --gtest_filter=DpiEndToEnd.*)
+  set_property(TEST e2e.dpi144 APPEND PROPERTY ENVIRONMENT "KESTRANE_WINE_DPI=144" "KESTRANE_EXPECT_DPI=144")
+  # The longest first, so that they do not start last.
+  set_tests_properties(e2e.hung_tool e2e.failures e2e.failures_more e2e.tool_runs e2e.modes e2e.modes_more
+    PROPERTIES COST 60)
 endif()
 
 # Benchmark helper, built on demand by scripts/benchmark.sh.

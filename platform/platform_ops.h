@@ -73,9 +73,6 @@ struct ReadResult {
   std::string bytes;
 };
 
-// Whether a copy may rewrite its destination where it stands when it cannot be replaced.
-enum class Replace { Atomically, InPlaceIfHeld };
-
 // Whether a write may put its bytes over a file that exists already.
 enum class Overwrite { Allowed, Never };
 
@@ -114,11 +111,12 @@ class PlatformOps {
   virtual bool StopRun(RunId run) = 0;
   virtual Readiness ReadinessOf(RunId run) = 0;
 
-  // Copies source's bytes over destination: the destination holds its old bytes or the new
-  // ones, never a mix. The source is read with other writers shut out. Only InPlaceIfHeld
-  // may rewrite a destination where it stands; it sets the length before any byte, and a
-  // failure after that is marked mayBeDamaged.
-  virtual OpResult CopyOver(std::string_view source, std::string_view destination, Replace replace) = 0;
+  // Copies source's bytes over destination (the restore of the settings): the destination
+  // holds its old bytes or the new ones, never a mix. The source is read with other writers
+  // shut out. A destination that another program holds open while letting others write it
+  // cannot be replaced, only rewritten where it stands: the length is set before any byte,
+  // and a failure after that is marked mayBeDamaged. No other operation writes in place.
+  virtual OpResult CopyOver(std::string_view source, std::string_view destination) = 0;
   virtual OpResult RemoveFile(std::string_view name) = 0;
   // Only "not found" counts as absent; any other error of the query is a failure.
   virtual ExistsResult FileExists(std::string_view path) = 0;
@@ -156,11 +154,9 @@ class PlatformOps {
 
   // The window objects.
   virtual void SetButtonEnabled(ButtonId button, bool enabled) = 0;
-  virtual bool ButtonEnabled(ButtonId button) const = 0;
   virtual void SetTimerInterval(std::int32_t milliseconds) = 0;
   virtual std::int32_t TimerInterval() const = 0;
   virtual void SetTimerEnabled(bool enabled) = 0;
-  virtual bool TimerEnabled() const = 0;
 };
 
 }  // namespace kestrane

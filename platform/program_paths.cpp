@@ -1,25 +1,7 @@
 #include "platform/program_paths.h"
 
-#include <algorithm>
-#include <cctype>
-
 namespace kestrane {
 namespace {
-
-std::string_view FirstToken(std::string_view commandLine) {
-  commandLine.remove_prefix(std::min(commandLine.find_first_not_of(' '), commandLine.size()));
-  if (commandLine.starts_with('"')) {
-    commandLine.remove_prefix(1);
-    return commandLine.substr(0, commandLine.find('"'));
-  }
-  return commandLine.substr(0, commandLine.find(' '));
-}
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  std::ranges::transform(out, out.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return out;
-}
 
 std::string JoinPath(std::string_view folder, std::string_view name) {
   std::string path(folder);
@@ -29,17 +11,15 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
 
 }  // namespace
 
+// The program's command lines name "cmd" or a program of the client's folder by its file name.
 std::optional<std::string> ProgramPathFor(std::string_view commandLine, std::string_view appFolder,
                                           std::string_view systemFolder) {
-  const std::string_view program = FirstToken(commandLine);
-  const std::string lower = Lower(program);
-  if (lower == "cmd" || lower == "cmd.exe") {
+  const std::string_view program = commandLine.substr(0, commandLine.find(' '));
+  if (program == "cmd") {
     if (systemFolder.empty()) return std::nullopt;
     return JoinPath(systemFolder, "cmd.exe");
   }
-  if (program.find_first_of("\\/:") != std::string_view::npos) return std::string(program);
-  const bool hasExtension = program.find('.') != std::string_view::npos;
-  return JoinPath(appFolder, hasExtension ? std::string(program) : std::string(program) + ".exe");
+  return JoinPath(appFolder, program);
 }
 
 std::string FolderOfModulePath(std::string_view modulePath) {

@@ -64,8 +64,8 @@ Readiness Win32PlatformOps::ReadinessOf(RunId run) {
   return started ? ReadinessOfProcess(*started) : Readiness::NoWait;
 }
 
-OpResult Win32PlatformOps::CopyOver(std::string_view source, std::string_view destination, Replace replace) {
-  return Converted(CopyFileOver(Widen(source), Widen(destination), replace == Replace::InPlaceIfHeld));
+OpResult Win32PlatformOps::CopyOver(std::string_view source, std::string_view destination) {
+  return Converted(CopyFileOver(Widen(source), Widen(destination), true));
 }
 
 OpResult Win32PlatformOps::RemoveFile(std::string_view name) { return Converted(DeleteFileNamed(Widen(name))); }
@@ -213,10 +213,6 @@ void Win32PlatformOps::SetButtonEnabled(ButtonId button, bool enabled) {
   EnableWindow(buttons_[static_cast<size_t>(button)], enabled);
 }
 
-bool Win32PlatformOps::ButtonEnabled(ButtonId button) const {
-  return IsWindowEnabled(buttons_[static_cast<size_t>(button)]) != FALSE;
-}
-
 void Win32PlatformOps::SetTimerInterval(std::int32_t milliseconds) {
   timerInterval_ = milliseconds;
   RearmTimer();
@@ -229,8 +225,6 @@ void Win32PlatformOps::SetTimerEnabled(bool enabled) {
   timerEnabled_ = enabled;
   RearmTimer();
 }
-
-bool Win32PlatformOps::TimerEnabled() const { return timerEnabled_; }
 
 void Win32PlatformOps::RearmTimer() {
   if (timerEnabled_ && timerInterval_ > 0) {

@@ -1,39 +1,64 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the unit tests natively, then the
-# Windows tests and the end-to-end tests of the real program under Wine and Xvfb.
+# Windows tests and the end-to-end tests of the real program under Wine, each group in a Wine
+# prefix and on an X display of its own, the groups and both builds side by side. Says how
+# long each phase took.
 set -euo pipefail
 export LC_ALL=C.UTF-8
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 start=$(date +%s)
+phase_start=$start
+timings=()
+phase_done() {
+  local now
+  now=$(date +%s)
+  timings+=("$(printf '%-44s %4d s' "$1" $((now - phase_start)))")
+  phase_start=$now
+}
 
 bash scripts/install-deps.sh
+phase_done "install"
 bash scripts/build.sh
+phase_done "builds (native, i686, x86-64, release)"
 echo "== the release, built again"
 bash scripts/check-reproducible.sh
+phase_done "reproducibility (the release built again)"
 
 echo "== unit tests (native, with sanitizers)"
 ctest --preset host
+phase_done "unit tests and release checks"
 
 echo "== fuzzing the settings text and the patch step (30 s)"
 bash scripts/fuzz.sh 30
+phase_done "fuzzing"
 
 echo "== Windows and end-to-end tests (under Wine and Xvfb)"
-export KESTRANE_WINEPREFIX="$root/build/wineprefix"
-scripts/wine-prefix "$KESTRANE_WINEPREFIX"
-status=0
+scripts/wine-prefix "$root/build/wineprefix"
+scripts/wine-prefix "$root/build/wineprefix-144dpi" 144
 if bash scripts/runs-32bit; then builds="win64 win32"; else builds="win64"; fi
-xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+status=0
+logs=$(mktemp -d)
+declare -A pids
+for build in $builds; do
+  ( t0=$(date +%s); rc=0
+    ctest --preset "$build" -j 4 > "$logs/$build.log" 2>&1 || rc=$?
+    echo "$(( $(date +%s) - t0 ))" > "$logs/$build.seconds"; exit $rc ) &
+  pids[$build]=$!
+done
+for build in $builds; do
   rc=0
-  for build in '"$builds"'; do
-    echo "== $build build"
-    ctest --preset "$build" || rc=1
-  done
-  for prefix in "$KESTRANE_WINEPREFIX" "$PWD/build/wineprefix-144dpi"; do
-    [ -d "$prefix" ] && WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
-  done
-  exit $rc' || status=$?
+  wait "${pids[$build]}" || rc=$?
+  echo "== $build build"
+  cat "$logs/$build.log"
+  [ "$rc" -eq 0 ] || status=1
+  timings+=("$(printf '%-44s %4d s' "Windows and end-to-end, $build" "$(cat "$logs/$build.seconds")")")
+done
+rm -rf "$logs"
+phase_done "Windows and end-to-end (both builds at once)"
 [ "$builds" = win64 ] && echo "i686 tests skipped: this kernel cannot run 32-bit programs"
 
+echo "== phases"
+printf '  %s\n' "${timings[@]}"
 echo "== all tests took $(( $(date +%s) - start )) s"
 exit $status

@@ -6,7 +6,7 @@
 #include "app/main_window.h"
 #include "app/paced_wait.h"
 #include "client/ini_text.h"
-#include "platform/fake_platform_ops.h"
+#include "tests/support/fake_platform_ops.h"
 #include "tests/fuzz/patch_properties.h"
 
 using kestrane::fuzzing::PatchedText;

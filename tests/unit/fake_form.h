@@ -8,7 +8,7 @@
 
 #include "app/main_window.h"
 #include "app/paced_wait.h"
-#include "platform/fake_platform_ops.h"
+#include "tests/support/fake_platform_ops.h"
 
 namespace kestrane::testing {
 

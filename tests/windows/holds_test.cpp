@@ -152,7 +152,7 @@ TEST_P(HoldsOnDisk, EachOperationComesToItsOutcomeAndNeverTearsAFile) {
       case Op::WriteByMove: failure = platform.WriteBytes(target, backup, Overwrite::Allowed); break;
       case Op::RestoreShorter:
       case Op::RestoreLonger:
-        failure = platform.CopyOver(Narrow(folder.File(L"l2.bak")), target, Replace::InPlaceIfHeld);
+        failure = platform.CopyOver(Narrow(folder.File(L"l2.bak")), target);
         break;
       case Op::Remove: failure = platform.RemoveFile(target); break;
       case Op::Exists: {

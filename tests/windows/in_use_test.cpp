@@ -51,7 +51,7 @@ TEST_F(InUseOnDisk, ATargetHeldForASecondIsCopiedOnceItIsFree) {
   HoldSettingsFor(std::chrono::milliseconds(1000));
   const auto start = Clock::now();
   const OpResult result =
-      RetryWhileInUse(platform, [&] { return platform.CopyOver(kSettingsBackup, kClientSettings, Replace::InPlaceIfHeld); });
+      RetryWhileInUse(platform, [&] { return platform.CopyOver(kSettingsBackup, kClientSettings); });
   EXPECT_FALSE(result) << (result ? result->summary : "");
   EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(900));
   EXPECT_EQ(folder.Read(L"l2.ini"), "STORED");
@@ -61,7 +61,7 @@ TEST_F(InUseOnDisk, ATargetHeldLongerFailsAfterTheBoundWithItsError) {
   HoldSettingsFor(std::chrono::milliseconds(kInUseRetryMilliseconds + 2000));
   const auto start = Clock::now();
   const OpResult result =
-      RetryWhileInUse(platform, [&] { return platform.CopyOver(kSettingsBackup, kClientSettings, Replace::InPlaceIfHeld); });
+      RetryWhileInUse(platform, [&] { return platform.CopyOver(kSettingsBackup, kClientSettings); });
   const auto took = Clock::now() - start;
   ASSERT_TRUE(result);
   EXPECT_EQ(result->kind, FailureKind::InUse);

@@ -1,4 +1,4 @@
-#include "platform/fake_platform_ops.h"
+#include "tests/support/fake_platform_ops.h"
 
 #include <algorithm>
 #include <limits>
@@ -284,7 +284,7 @@ OpResult FakePlatformOps::RewriteInPlace(std::string_view destination, const std
   return std::nullopt;
 }
 
-OpResult FakePlatformOps::CopyOver(std::string_view source, std::string_view destination, Replace replace) {
+OpResult FakePlatformOps::CopyOver(std::string_view source, std::string_view destination) {
   Record("Copy", {std::string(source), std::string(destination)});
   if (OpResult failure = InjectedFailure("Copy", source)) return failure;
   if (OpResult failure = Fallible("Copy", source, destination)) return failure;
@@ -295,7 +295,7 @@ OpResult FakePlatformOps::CopyOver(std::string_view source, std::string_view des
   if (OpResult refused = Refusal(destination, Access::Replace)) {
     const Held* held = HoldOn(destination);
     const bool writable = held && held->how != Hold::NoSharing && !Refusal(destination, Access::WriteInPlace);
-    if (replace != Replace::InPlaceIfHeld || refused->kind != FailureKind::InUse || !writable) return refused;
+    if (refused->kind != FailureKind::InUse || !writable) return refused;
     return RewriteInPlace(destination, bytes);
   }
   StoreWhole(destination, bytes);

@@ -81,7 +81,7 @@ class FakePlatformOps final : public PlatformOps {
   std::optional<std::uint32_t> ExitCodeOf(RunId run) override;
   bool StopRun(RunId run) override;
   Readiness ReadinessOf(RunId run) override;
-  OpResult CopyOver(std::string_view source, std::string_view destination, Replace replace) override;
+  OpResult CopyOver(std::string_view source, std::string_view destination) override;
   OpResult RemoveFile(std::string_view name) override;
   ExistsResult FileExists(std::string_view path) override;
   std::optional<FileStamp> StampOf(std::string_view path) override;
@@ -99,11 +99,11 @@ class FakePlatformOps final : public PlatformOps {
   std::string AppFolder() override;
   bool PreviousInstance() override;
   void SetButtonEnabled(ButtonId button, bool enabled) override;
-  bool ButtonEnabled(ButtonId button) const override;
+  bool ButtonEnabled(ButtonId button) const;
   void SetTimerInterval(std::int32_t milliseconds) override;
   std::int32_t TimerInterval() const override;
   void SetTimerEnabled(bool enabled) override;
-  bool TimerEnabled() const override;
+  bool TimerEnabled() const;
 
   // Set-up and inspection for tests. Relative names resolve against the working folder.
   void PutFile(std::string_view name, std::string bytes);
