@@ -24,9 +24,9 @@ void PutStoredSettingsBack(Failure& failure, bool clientStarted) {
   }
   Form1.EnterStep(ActionStep::Settled);
   if (failure.runMayGoOn)
-    failure.advice = started + "l2.ini was put back from l2.bak, but the settings tool could not be ended and may "
-                               "still change it: end l2encdec.exe (Task Manager) before you start the game; "
-                               "Kestrane's next start puts the settings back again.";
+    failure.advice = started + "l2.ini was put back from l2.bak, but the settings tool could not be ended for "
+                               "certain and may still change it: end l2encdec.exe (Task Manager) before you start "
+                               "the game; Kestrane's next start puts the settings back again.";
   else
     failure.advice = started + "l2.ini was put back from l2.bak: your settings are as they were.";
 }
