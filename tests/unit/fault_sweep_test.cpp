@@ -3,6 +3,9 @@
 // player's stored settings must have survived, whatever happened.
 #include <gmock/gmock.h>
 
+#include <cctype>
+#include <tuple>
+
 #include "app/failure_report.h"
 #include "client/exit_cleanup.h"
 #include "client/ini_text.h"
@@ -244,11 +247,10 @@ class SweepRun {
 // writable: the restore then goes in place, and its own steps are swept too.
 const std::vector<ClientHold> kClientHolds{std::nullopt, Hold::SharingAll, Hold::Mapped};
 
-class FaultSweep : public ::testing::TestWithParam<Action> {};
+class FaultSweep : public ::testing::TestWithParam<std::tuple<Action, ClientHold>> {};
 
 TEST_P(FaultSweep, EveryFaultAtEveryOperationLeavesTheStoredSettingsSafe) {
-  const Action action = GetParam();
-  for (const ClientHold& hold : kClientHolds) {
+  const auto& [action, hold] = GetParam();
   std::vector<std::string> ops;
   {
     SweepRun clean(action, hold);
@@ -270,12 +272,10 @@ TEST_P(FaultSweep, EveryFaultAtEveryOperationLeavesTheStoredSettingsSafe) {
       }
   std::cout << "fault sweep: " << NameOf(action) << ", " << NameOf(hold) << ": " << ops.size() << " fault points, "
             << runs << " runs\n";
-  }
 }
 
 TEST_P(FaultSweep, ACrashAtEveryPointIsRecoveredByTheNextStartUp) {
-  const Action action = GetParam();
-  for (const ClientHold& hold : kClientHolds) {
+  const auto& [action, hold] = GetParam();
   int points = 0;
   {
     SweepRun clean(action, hold);
@@ -290,19 +290,19 @@ TEST_P(FaultSweep, ACrashAtEveryPointIsRecoveredByTheNextStartUp) {
     run.CheckInvariants("crash before point " + std::to_string(k));
   }
   std::cout << "crash points: " << NameOf(action) << ", " << NameOf(hold) << ": " << points << "\n";
-  }
 }
 
-std::string ActionName(const ::testing::TestParamInfo<Action>& param) {
-  std::string name = NameOf(param.param);
-  std::erase_if(name, [](char c) { return c == ' ' || c == '-'; });
+std::string SweepName(const ::testing::TestParamInfo<std::tuple<Action, ClientHold>>& param) {
+  std::string name = std::string(NameOf(std::get<0>(param.param))) + "_" + NameOf(std::get<1>(param.param));
+  std::erase_if(name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)) && c != '_'; });
   return name;
 }
 
 INSTANTIATE_TEST_SUITE_P(EachAction, FaultSweep,
-                         ::testing::Values(Action::FirstStartUp, Action::StartUp, Action::GameMode,
-                                           Action::DevelopMode, Action::Exit),
-                         ActionName);
+                         ::testing::Combine(::testing::Values(Action::FirstStartUp, Action::StartUp, Action::GameMode,
+                                                              Action::DevelopMode, Action::Exit),
+                                            ::testing::ValuesIn(kClientHolds)),
+                         SweepName);
 
 }  // namespace
 }  // namespace kestrane::testing
