@@ -72,18 +72,20 @@ OpResult RestoreSettingsFromBackup(PlatformOps& platform) {
   });
 }
 
-OpResult RemoveSettingsBackup(PlatformOps& platform) {
+namespace {
+
+// A file that is not there is no failure; one whose presence cannot be told is.
+OpResult RemoveIfPresent(PlatformOps& platform, std::string_view name) {
   bool present = false;
-  if (OpResult failure = ExistsStep(platform, kSettingsBackup, present)) return failure;
+  if (OpResult failure = ExistsStep(platform, name, present)) return failure;
   if (!present) return std::nullopt;
-  return FileStep(platform, [&] { return platform.RemoveFile(kSettingsBackup); });
+  return FileStep(platform, [&] { return platform.RemoveFile(name); });
 }
 
-OpResult RemoveWorkFile(PlatformOps& platform) {
-  bool present = false;
-  if (OpResult failure = ExistsStep(platform, kWorkFile, present)) return failure;
-  if (!present) return std::nullopt;
-  return FileStep(platform, [&] { return platform.RemoveFile(kWorkFile); });
-}
+}  // namespace
+
+OpResult RemoveSettingsBackup(PlatformOps& platform) { return RemoveIfPresent(platform, kSettingsBackup); }
+
+OpResult RemoveWorkFile(PlatformOps& platform) { return RemoveIfPresent(platform, kWorkFile); }
 
 }  // namespace kestrane

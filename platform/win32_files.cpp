@@ -47,6 +47,20 @@ UniqueHandle OpenForReading(const std::wstring& path) {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+// "Access denied" has two causes that call for different advice: a file or folder that may
+// not be written (a read-only mark, permissions), and a file that another program merely has
+// open, whatever its sharing, or has mapped, which Windows will not replace or delete. The
+// second is in use, and is reported as such so that it is tried again.
+DWORD WhyRefused(const std::wstring& path, DWORD error) {
+  if (error != ERROR_ACCESS_DENIED) return error;
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+    return error;  // no such file: the folder refused; or a read-only file
+  UniqueHandle probe(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (probe.Valid() || GetLastError() == ERROR_SHARING_VIOLATION) return ERROR_SHARING_VIOLATION;
+  return error;
+}
+
 // For a destination that another program holds open but lets others write: it cannot be
 // replaced, but it can be rewritten where it stands. The length comes first, so that a file
 // that cannot take it (one mapped by another program refuses a shorter length) keeps every
@@ -70,20 +84,6 @@ DWORD RewriteInPlace(const std::wstring& temporary, const std::wstring& destinat
 }
 
 }  // namespace
-
-// "Access denied" has two causes that call for different advice: a file or folder that may
-// not be written (a read-only mark, permissions), and a file that another program merely has
-// open, whatever its sharing, or has mapped, which Windows will not replace or delete. The
-// second is in use, and is reported as such so that it is tried again.
-DWORD WhyRefused(const std::wstring& path, DWORD error) {
-  if (error != ERROR_ACCESS_DENIED) return error;
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
-    return error;  // no such file: the folder refused; or a read-only file
-  UniqueHandle probe(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (probe.Valid() || GetLastError() == ERROR_SHARING_VIOLATION) return ERROR_SHARING_VIOLATION;
-  return error;
-}
 
 OsResult QueryPathExists(const std::wstring& path, bool& exists) {
   exists = GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -23,9 +23,6 @@ using OsResult = std::optional<OsFailure>;  // empty on success
 
 // Only "file not found" and "path not found" make exists false without a failure.
 OsResult QueryPathExists(const std::wstring& path, bool& exists);
-// The error to report for a refused operation on path: "access denied" on a file that
-// another program merely holds open or mapped becomes a sharing violation.
-DWORD WhyRefused(const std::wstring& path, DWORD error);
 
 // A copy in two steps, so that the destination holds its old bytes or its new ones and
 // never a mix: the source is written and flushed to a temporary beside the destination,
