@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "app/paced_wait.h"
 #include "client/client_files.h"
+#include "client/client_folder.h"
 
 namespace kestrane {
 namespace {
@@ -15,7 +16,8 @@ constexpr std::string_view kMayBeDamaged =
 
 // The stored settings go back before the report, so that the box can say where they stand.
 void PutStoredSettingsBack(Failure& failure, bool clientStarted) {
-  const std::string started = clientStarted ? "" : "The client was not started. ";
+  const std::string started =
+      (failure.advice.empty() ? "" : failure.advice + " ") + (clientStarted ? "" : "The client was not started. ");
   Form1.EnterStep(ActionStep::Restoring);
   if (const OpResult restore = RestoreSettingsFromBackup(Form1.Platform())) {
     failure.advice = started + "l2.ini could not be put back from l2.bak (Windows error " +
@@ -42,23 +44,61 @@ std::string DescribeFailure(const Failure& failure) {
   return text;
 }
 
-std::string RetryAdvice(FailureKind kind) {
-  std::string advice;
+std::string WayOut(FailureKind kind) {
   switch (kind) {
     case FailureKind::InUse:
-      advice = "Another program holds the file: close it (the game client, or wait for a virus scanner), then press Retry.";
-      break;
+      return "Another program holds the file: close it (the game client, or wait for a virus scanner)";
     case FailureKind::AccessDenied:
-      advice = "The file or its folder is write-protected: clear the file's read-only mark (Properties), or, for a "
-               "game installed under Program Files, start Kestrane as administrator or move the game to a folder "
-               "of your own; then press Retry.";
-      break;
-    case FailureKind::DiskFull: advice = "The disk is full: free some space, then press Retry."; break;
+      return "The file is write-protected: clear its read-only mark (right-click it, Properties) or give yourself "
+             "the right to change it";
+    case FailureKind::DiskFull: return "The disk is full: free some space";
+    case FailureKind::DriveGone: return "The drive or network folder is not reachable: reconnect it";
+    case FailureKind::QuotaExceeded: return "Your disk quota is used up: free some of your space";
+    case FailureKind::MediaWriteProtected:
+      return "The disk is write-protected: unlock it (a memory card or USB stick may have a lock switch)";
+    case FailureKind::PathTooLong:
+      return "Move the game to a folder with a shorter path, such as C:\\Games, and start Kestrane there.";
+    case FailureKind::NeedsElevation:
+      return "The game client asks for administrator rights: start Kestrane as administrator (right-click "
+             "Kestrane.exe, Run as administrator), so that it can start the client.";
+    case FailureKind::FolderDenied:
+      return "Kestrane, the settings tool and the client must write in the game's folder (Windows allows that "
+             "under Program Files only to administrators). Move the game to a folder of your own, such as "
+             "C:\\Games, and start Kestrane there; or start Kestrane as administrator (right-click Kestrane.exe, "
+             "Run as administrator).";
+    case FailureKind::FolderGuarded:
+      return "Windows Security's ransomware protection (Controlled folder access) blocks new files here. In Windows "
+             "Security, Virus & threat protection, Ransomware protection, allow Kestrane.exe, l2encdec.exe and "
+             "l2.exe through Controlled folder access; or move the game to a folder outside Documents and the "
+             "Desktop, such as C:\\Games.";
     case FailureKind::NotFound:
     case FailureKind::AlreadyExists:
-    case FailureKind::Other: advice = "Retry once the file is free (close the game client if it runs)."; break;
+    case FailureKind::Other: return "Retry once the file is free (close the game client if it runs)";
   }
-  return advice + " Cancel ends Kestrane; l2.bak is kept, and Kestrane's next start puts the settings back.";
+  return {};
+}
+
+bool RetryCanMend(FailureKind kind) {
+  return kind != FailureKind::PathTooLong && kind != FailureKind::NeedsElevation &&
+         kind != FailureKind::FolderDenied && kind != FailureKind::FolderGuarded;
+}
+
+std::string RetryAdvice(FailureKind kind) {
+  switch (kind) {
+    case FailureKind::NotFound:
+    case FailureKind::AlreadyExists:
+    case FailureKind::Other: return WayOut(kind) + ".";
+    default: return WayOut(kind) + ", then press Retry.";
+  }
+}
+
+// Only what is so: a backup that is there, settings this action has not touched.
+std::string WhereTheSettingsStand(PlatformOps& platform) {
+  if (Form1.ActionRunning() && Form1.Step() == ActionStep::Preparing)
+    return "Nothing was changed, and the game client was not started.";
+  if (platform.StampOf(kSettingsBackup)) return "l2.bak is kept, and Kestrane's next start puts the settings back from it.";
+  if (!Form1.SettingsMayBePatched()) return "l2.ini was not changed.";
+  return "There is no l2.bak, so l2.ini may keep the mode's settings.";
 }
 
 // "l2.bak" is never touched on the way out, so the next start-up restores from it.
@@ -67,6 +107,7 @@ void StopWithFailure(Failure failure) {
     case ActionStep::ToolRuns: PutStoredSettingsBack(failure, false); break;
     case ActionStep::ClientStarted: PutStoredSettingsBack(failure, true); break;
     case ActionStep::Restoring:   // the restore itself failed, and the player has been asked
+    case ActionStep::Preparing:
     case ActionStep::Settled: break;
   }
   ShowProgressAs(ProgressState::Error);
@@ -89,12 +130,38 @@ OpResult RetryWhileInUse(PlatformOps& platform, const std::function<OpResult()>&
   }
 }
 
+namespace {
+
+// Access denied or not found on a file may be the folder's refusal, which calls for other advice.
+bool MayBeTheFolders(FailureKind kind) { return kind == FailureKind::AccessDenied || kind == FailureKind::NotFound; }
+
+// The box then names the folder's cause, and still the file the step was on.
+void TakeTheFoldersCause(Failure& failure, const Failure& folder) {
+  failure.summary = folder.summary;
+  failure.error = folder.error;
+  failure.errorText = folder.errorText;
+  failure.kind = folder.kind;
+  failure.details.insert(failure.details.begin(), folder.details.begin(), folder.details.end());
+}
+
+}  // namespace
+
 OpResult FileStep(PlatformOps& platform, const std::function<OpResult()>& step) {
   for (;;) {
     OpResult failure = RetryWhileInUse(platform, step);
     if (!failure) return std::nullopt;
+    if (MayBeTheFolders(failure->kind))
+      if (const std::optional<Failure> folder = FolderRefusal(platform)) TakeTheFoldersCause(*failure, *folder);
+    const std::string damaged = failure->mayBeDamaged ? std::string(kMayBeDamaged) + " " : "";
+    if (!RetryCanMend(failure->kind)) {
+      // A stop after a tool run puts the settings back and says so itself.
+      const ActionStep at = Form1.Step();
+      const bool stopRestores = Form1.ActionRunning() && (at == ActionStep::ToolRuns || at == ActionStep::ClientStarted);
+      failure->advice = damaged + WayOut(failure->kind) + (stopRestores ? "" : " " + WhereTheSettingsStand(platform));
+      return failure;
+    }
     Failure asked = *failure;
-    asked.advice = (failure->mayBeDamaged ? std::string(kMayBeDamaged) + " " : "") + RetryAdvice(failure->kind);
+    asked.advice = damaged + RetryAdvice(failure->kind) + " Cancel ends Kestrane. " + WhereTheSettingsStand(platform);
     ShowProgressAs(ProgressState::Error);
     const BoxChoice choice = platform.ShowErrorBox(DescribeFailure(asked), true);
     ShowProgressAs(ProgressState::Normal);

@@ -9,8 +9,14 @@ namespace kestrane {
 
 // The error box's text: the summary, the details, the system's error, what to do.
 std::string DescribeFailure(const Failure& failure);
-// What the player can do about a failed file step, by the kind of error.
+// What the player can do about a failed file step, by the kind of error, ending in Retry.
 std::string RetryAdvice(FailureKind kind);
+// Whether the player can mend the cause and press Retry without starting Kestrane anew.
+bool RetryCanMend(FailureKind kind);
+// The way out of a cause that Retry cannot mend.
+std::string WayOut(FailureKind kind);
+// Where the stored settings stand if Kestrane ended now, as far as this action goes.
+std::string WhereTheSettingsStand(PlatformOps& platform);
 // The one way an action stops: it puts "l2.ini" back where the action's step says it may
 // hold patched settings, reports the failure, and ends the program.
 [[noreturn]] void StopWithFailure(Failure failure);
@@ -27,7 +33,8 @@ OpResult RetryWhileInUse(PlatformOps& platform, const std::function<OpResult()>&
 
 // A copy, read, replace or delete: tried again while another program holds the file
 // briefly, then, while it still fails, the player chooses Retry or Cancel. Empty once it
-// succeeded; on Cancel, the failure, marked as shown.
+// succeeded; on Cancel, the failure, marked as shown. A refusal that may be the folder's is
+// looked into first; one that Retry cannot mend is returned unasked, with its way out.
 OpResult FileStep(PlatformOps& platform, const std::function<OpResult()>& step);
 
 // An existence query as a file step: a query that cannot tell is retried or asked about,

@@ -9,6 +9,7 @@ namespace kestrane {
 // Where the running action is, which decides what a stop must put back.
 enum class ActionStep {
   Settled,        // "l2.ini" holds the stored settings as far as this action is concerned
+  Preparing,      // a mode has changed nothing yet: its checks before the first tool run
   ToolRuns,       // a tool run has started: "l2.ini" may hold patched or half-written settings
   ClientStarted,  // the client runs on the patched settings; they go back at the restore
   Restoring,      // the action's own restore is under way
@@ -28,7 +29,9 @@ class MainForm {
   ActionStep Step() const { return step_; }
   void EnterStep(ActionStep step) { step_ = step; }
   // Whether "l2.ini" may hold settings other than the stored ones because of this action.
-  bool SettingsMayBePatched() const { return actionRunning_ && step_ != ActionStep::Settled; }
+  bool SettingsMayBePatched() const {
+    return actionRunning_ && step_ != ActionStep::Settled && step_ != ActionStep::Preparing;
+  }
   // The tool run the running action waits on, if any: a session end must stop it.
   RunId ActiveRun() const { return activeRun_; }
   void SetActiveRun(RunId run) { activeRun_ = run; }

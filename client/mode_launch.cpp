@@ -7,6 +7,7 @@
 #include "app/main_window.h"
 #include "app/paced_wait.h"
 #include "client/client_files.h"
+#include "client/client_folder.h"
 
 namespace kestrane {
 namespace {
@@ -87,7 +88,9 @@ OpResult CheckToolRun(PlatformOps& platform, const ToolRun& run) {
 
 // The client is started plainly and runs on after Kestrane ends.
 RunId StartClient(PlatformOps& platform) {
-  const StartResult started = platform.StartProgram(kClientCommand, kShellWindowStyle, Containment::Plain);
+  StartResult started = platform.StartProgram(kClientCommand, kShellWindowStyle, Containment::Plain);
+  if (started.failure && started.failure->kind == FailureKind::NeedsElevation)
+    started.failure->advice = WayOut(FailureKind::NeedsElevation);
   Must(started.failure);
   Form1.EnterStep(ActionStep::ClientStarted);
   return started.run;
@@ -120,6 +123,8 @@ void RunModeSequence(const ModeProfile& profile) {
   if (!BeginAction(kModePlannedSeconds)) return;
   auto& platform = Form1.Platform();
   SetButtonsEnabled(false);
+  Form1.EnterStep(ActionStep::Preparing);
+  Must(CheckFolderBeforeTool(platform));
   Must(RemoveWorkFile(platform));  // an earlier run's copy must not pass for this one's
   const ToolRun decode = StartTool(platform, kDecodeCommand, kDecodeFailed, kWorkFile);
   WaitSeconds(5);

@@ -44,9 +44,12 @@ if(KESTRANE_PROGRAM_ONLY)
   if(KESTRANE_SPIN_WAIT)
     target_compile_definitions(Kestrane PRIVATE KESTRANE_SPIN_WAIT)
   endif()
-  # No time stamp in the header: two builds of one commit are byte for byte the same.
+  # No time stamp in the header: two builds of one commit are byte for byte the same. One
+  # link-time partition: with several, GCC 12's optimiser stops with an internal error
+  # (binds_to_current_def_p) on the folder checks' code.
   target_link_options(Kestrane PRIVATE ${kestrane_static_link} -municode -mwindows -Wl,--dynamicbase,--nxcompat
-    -Wl,--no-insert-timestamp $<$<CONFIG:Release,MinSizeRel>:-s>)
+    -Wl,--no-insert-timestamp $<$<CONFIG:Release,MinSizeRel>:-s>
+    -flto-partition=one)
   # (i686 symbols carry a leading underscore.) On i686 the DWARF frame tables serve only the
   # unwinder of exceptions, which is gone with them; Windows itself never reads them there
   # (about 10 KiB). On x86-64 the tables are what Windows unwinds with, and they stay.

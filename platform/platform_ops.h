@@ -20,16 +20,32 @@ enum class FailureKind {
   DiskFull,
   NotFound,
   AlreadyExists,  // a write that may not replace found the file there
+  DriveGone,      // the drive or network folder is not reachable (a cable, a sleeping share)
+  QuotaExceeded,  // the player's disk quota is used up
+  MediaWriteProtected,  // the disk itself is locked (a memory card's switch, a read-only mount)
+  PathTooLong,    // the path passes Windows' 260-character limit
+  NeedsElevation,  // the program asks for administrator rights
+  // Only a probe of the folder itself tells these two apart from a file's refusal:
+  FolderDenied,   // the folder may not be written (permissions: a game under Program Files)
+  FolderGuarded,  // a folder that is there refuses new files as "not found": ransomware protection
 };
 
 // The class of a Windows error number, which the advice to the player follows.
 constexpr FailureKind KindOfWindowsError(std::uint32_t error) {
   switch (error) {
     case 32: case 33: case 1224: return FailureKind::InUse;     // sharing, lock violation, mapped by another program
-    case 5: case 19: case 6009: return FailureKind::AccessDenied;  // access denied, write-protected, read-only
+    case 5: case 6009: return FailureKind::AccessDenied;        // access denied, read-only
     case 39: case 112: return FailureKind::DiskFull;            // handle disk full, disk full
     case 2: case 3: return FailureKind::NotFound;               // file, path not found
     case 80: case 183: return FailureKind::AlreadyExists;       // file exists, already exists
+    // not ready, network name gone, bad network path, device gone, network error, network
+    // name deleted, bad network name, device not connected, network unreachable
+    case 21: case 51: case 53: case 55: case 59: case 64: case 67: case 1167: case 1231:
+      return FailureKind::DriveGone;
+    case 1295: return FailureKind::QuotaExceeded;
+    case 19: return FailureKind::MediaWriteProtected;
+    case 206: return FailureKind::PathTooLong;                  // file name or extension too long
+    case 740: return FailureKind::NeedsElevation;
     default: return FailureKind::Other;
   }
 }
@@ -131,6 +147,18 @@ class PlatformOps {
   virtual void DiscardInterruptedCopy(std::string_view destination) = 0;
   // Makes folder the working folder that relative names are resolved against.
   virtual OpResult SetWorkingFolder(std::string_view folder) = 0;
+  // Creates and removes a small file of Kestrane's own in the working folder, to tell the
+  // folder's refusal of new files from a file's: kind FolderDenied where it is refused as
+  // access denied, FolderGuarded where a folder that is there refuses it as not found,
+  // otherwise the error's kind.
+  virtual OpResult ProbeFolder() = 0;
+  // Opens an existing file for writing, sharing everything, and changes nothing: whether a
+  // program could write it now (a read-only mark, permissions, a holder without sharing).
+  virtual OpResult ProbeWrite(std::string_view path) = 0;
+  // Where Windows redirects the writes to the program's folder of the programs Kestrane
+  // starts that have no manifest of their own, and reads them back from: empty where no
+  // redirection can apply (not on the system drive, or no virtualization for Kestrane's user).
+  virtual std::string VirtualStoreFolder() = 0;
 
   // Handles the window events that are waiting (waiting for the next one if none is).
   virtual void DoEvents() = 0;

@@ -1,5 +1,7 @@
 #include "platform/program_paths.h"
 
+#include <cctype>
+
 namespace kestrane {
 namespace {
 
@@ -32,6 +34,36 @@ std::string FolderOfModulePath(std::string_view modulePath) {
 
 std::string TemporaryCopyName(std::string_view destination) {
   return std::string(destination) + ".kestrane-partial";
+}
+
+bool PathTooLongFor(std::string_view folder, std::string_view name) {
+  return JoinPath(folder, name).size() > kMaxPathLength;
+}
+
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool HasDrive(std::string_view path) {
+  return path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]));
+}
+
+}  // namespace
+
+bool IsNetworkFolder(std::string_view folder) {
+  if (folder.size() < 2 || !IsSeparator(folder[0]) || !IsSeparator(folder[1])) return false;
+  const bool devicePath = folder.size() >= 4 && (folder[2] == '?' || folder[2] == '.') && IsSeparator(folder[3]);
+  return !devicePath || !HasDrive(folder.substr(4));
+}
+
+std::string VirtualStoreFolderFor(std::string_view appFolder, std::string_view systemDrive,
+                                  std::string_view localAppData) {
+  if (!HasDrive(appFolder) || !HasDrive(systemDrive) || localAppData.empty()) return {};
+  if (std::toupper(static_cast<unsigned char>(appFolder[0])) != std::toupper(static_cast<unsigned char>(systemDrive[0])))
+    return {};
+  std::string_view rest = appFolder.substr(2);
+  while (!rest.empty() && IsSeparator(rest.front())) rest.remove_prefix(1);
+  return JoinPath(JoinPath(localAppData, "VirtualStore"), rest);
 }
 
 }  // namespace kestrane

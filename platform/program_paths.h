@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,5 +19,20 @@ std::string FolderOfModulePath(std::string_view modulePath);
 
 // Where a copy onto destination writes before it replaces destination in one step.
 std::string TemporaryCopyName(std::string_view destination);
+
+// The longest path Windows takes without its long-path opt-in, which older versions lack.
+inline constexpr std::size_t kMaxPathLength = 259;
+// Whether a file of that name inside folder would pass kMaxPathLength.
+bool PathTooLongFor(std::string_view folder, std::string_view name);
+
+// A folder named by its network path (\\server\share\...), which the system's command
+// interpreter cannot work in; a drive letter behind "\\?\" or "\\.\" is local.
+bool IsNetworkFolder(std::string_view folder);
+
+// Where Windows keeps the redirected copies of files in appFolder: the VirtualStore folder of
+// the user's local application data, then appFolder without its drive. Empty when appFolder
+// is not on the system drive, or either folder is unknown.
+std::string VirtualStoreFolderFor(std::string_view appFolder, std::string_view systemDrive,
+                                  std::string_view localAppData);
 
 }  // namespace kestrane

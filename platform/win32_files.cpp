@@ -201,6 +201,44 @@ std::optional<std::pair<std::uint64_t, std::int64_t>> SizeAndWriteTime(const std
                    static_cast<std::int64_t>(join(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime))};
 }
 
+OsResult ProbeNewFile(const std::wstring& folder, bool& folderThere) {
+  folderThere = false;
+  const std::wstring path = folder + (folder.ends_with(L'\\') ? L"" : L"\\") + L"kestrane-check.tmp";
+  // Removed when the handle closes, however the program ends.
+  UniqueHandle probe(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  if (probe.Valid()) return std::nullopt;
+  const DWORD error = GetLastError();
+  const DWORD attributes = GetFileAttributesW(folder.c_str());
+  folderThere = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  return OsFailure{L"make a file in its folder", {{L"Folder", folder}}, error};
+}
+
+OsResult ProbeWritable(const std::wstring& path) {
+  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (file.Valid()) return std::nullopt;
+  return OsFailure{L"open a file for writing", {{L"File", FullPath(path)}}, WhyRefused(path, GetLastError())};
+}
+
+std::wstring LocalAppDataFolder() {
+  const DWORD size = GetEnvironmentVariableW(L"LOCALAPPDATA", nullptr, 0);
+  if (size == 0) return {};
+  std::wstring folder(size, L'\0');
+  const DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", folder.data(), size);
+  folder.resize(length < size ? length : 0);
+  return folder;
+}
+
+bool VirtualizationAllowed() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return true;
+  UniqueHandle owned(token);
+  DWORD allowed = 1;
+  DWORD size = 0;
+  if (!GetTokenInformation(token, TokenVirtualizationAllowed, &allowed, sizeof(allowed), &size)) return true;
+  return allowed != 0;
+}
+
 std::wstring ModulePath() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {

@@ -43,6 +43,17 @@ OsResult WriteBytesOver(const std::wstring& destination, std::string_view bytes,
 OsResult ReadWholeFile(const std::wstring& path, std::string& bytes);
 std::optional<std::pair<std::uint64_t, std::int64_t>> SizeAndWriteTime(const std::wstring& path);
 
+// Creates and removes a small file in folder; the error where the folder refuses it. A
+// refusal as "not found" in a folder that is there sets folderThere.
+OsResult ProbeNewFile(const std::wstring& folder, bool& folderThere);
+// Opens an existing file for writing, sharing everything, and changes nothing.
+OsResult ProbeWritable(const std::wstring& path);
+// The local application data folder, as the user's environment names it; empty if unknown.
+std::wstring LocalAppDataFolder();
+// Whether Windows may redirect the writes of the programs this process starts (file
+// virtualization is allowed for its user); true where that cannot be told.
+bool VirtualizationAllowed();
+
 std::wstring ModulePath();
 std::wstring SystemFolder();
 

@@ -102,6 +102,28 @@ OpResult Win32PlatformOps::SetWorkingFolder(std::string_view folder) {
   return ToFailure(OsFailure{L"use its own folder", {{L"Folder", wide}}, GetLastError()});
 }
 
+OpResult Win32PlatformOps::ProbeFolder() {
+  const DWORD size = GetCurrentDirectoryW(0, nullptr);
+  std::wstring folder(size, L'\0');
+  folder.resize(GetCurrentDirectoryW(size, folder.data()));
+  bool folderThere = false;
+  OpResult failure = Converted(ProbeNewFile(folder, folderThere));
+  if (!failure) return failure;
+  if (failure->error == ERROR_ACCESS_DENIED) failure->kind = FailureKind::FolderDenied;
+  // Ransomware protection refuses a new file of a program it blocks as "not found".
+  if (folderThere && failure->kind == FailureKind::NotFound) failure->kind = FailureKind::FolderGuarded;
+  return failure;
+}
+
+OpResult Win32PlatformOps::ProbeWrite(std::string_view path) { return Converted(ProbeWritable(Widen(path))); }
+
+// Programs started by an elevated Kestrane are elevated too, and never redirected.
+std::string Win32PlatformOps::VirtualStoreFolder() {
+  if (!VirtualizationAllowed()) return {};
+  const std::string windows = Narrow(SystemFolder());
+  return VirtualStoreFolderFor(AppFolder(), windows.substr(0, 2), Narrow(LocalAppDataFolder()));
+}
+
 std::int64_t Win32PlatformOps::NowMs() { return static_cast<std::int64_t>(GetTickCount64()); }
 
 // The taskbar object exists only once the shell has made the button (Windows 7 and later);

@@ -43,6 +43,9 @@ class Win32PlatformOps final : public PlatformOps {
   OpResult WriteBytes(std::string_view path, std::string_view bytes, Overwrite overwrite) override;
   void DiscardInterruptedCopy(std::string_view destination) override;
   OpResult SetWorkingFolder(std::string_view folder) override;
+  OpResult ProbeFolder() override;
+  OpResult ProbeWrite(std::string_view path) override;
+  std::string VirtualStoreFolder() override;
   void DoEvents() override;
   std::int64_t NowMs() override;
   void SetShutdownBlockReason(std::string_view reason) override;

@@ -15,6 +15,12 @@ Failure NotFound(std::string summary, std::string label, std::string_view name) 
   return failure;
 }
 
+Failure WindowsFailure(std::string summary, std::string label, std::string_view name, std::uint32_t error) {
+  Failure failure{std::move(summary), {{std::move(label), std::string(name)}}, error, "Refused."};
+  failure.kind = KindOfWindowsError(error);
+  return failure;
+}
+
 bool IsAbsolute(std::string_view name) {
   return (name.size() >= 2 && name[1] == ':') || name.starts_with('\\') || name.starts_with('/');
 }
@@ -113,6 +119,7 @@ void FakePlatformOps::ApplyFileFault(Fault fault, std::string_view file) {
 
 void FakePlatformOps::EndCausesThePlayerCanEnd() {
   activeFault_.reset();
+  if (folderWrites_ == FolderWrites::WriteProtected) folderWrites_ = FolderWrites::Allowed;
   std::erase_if(held_, [](const auto& entry) { return entry.second.untilMs < 0; });
   std::erase_if(readOnly_, [](const auto& entry) { return entry.second; });
 }
@@ -138,6 +145,8 @@ OpResult FakePlatformOps::Fallible(std::string_view op, std::string_view subject
     case Fault::AccessDenied: error = 5; break;
     case Fault::NotFound: error = 2; break;
     case Fault::DiskFull: error = 112; break;
+    case Fault::DriveGone: error = 53; break;
+    case Fault::QuotaExceeded: error = 1295; break;
     default: return std::nullopt;  // the tool and client ways change the run, not its start
   }
   Failure failure{"Kestrane could not " + std::string(op) + ".", {{"File", std::string(subject)}}, error,
@@ -193,6 +202,9 @@ StartResult FakePlatformOps::StartProgram(std::string_view commandLine, int wind
     }
     activeFault_.reset();
   }
+  // The command interpreter cannot work in a network folder: it runs in the Windows folder
+  // instead, finds no tool there, and fails having written nothing.
+  if (commandLine.starts_with("cmd ") && IsNetworkFolder(workingFolder_)) faulty = FakeRunScript{300, 1, nullptr};
   if (script == scripts_.end() && !faulty) {
     runs_[index].exitCode = 0;
   } else {
@@ -201,6 +213,10 @@ StartResult FakePlatformOps::StartProgram(std::string_view commandLine, int wind
     if (runs_[index].script.durationMs >= 0)
       At(nowMs_ + runs_[index].script.durationMs, [this, index, end = runs_[index].script] {
         if (runs_[index].exitCode) return;  // stopped before it got there
+        if (end.work) {
+          runs_[index].exitCode = end.work();
+          return;
+        }
         if (end.atEnd) end.atEnd();
         runs_[index].exitCode = end.exitCode;
       });
@@ -292,6 +308,8 @@ OpResult FakePlatformOps::CopyOver(std::string_view source, std::string_view des
   const auto it = files_.find(Resolve(source));
   if (it == files_.end()) return NotFound("Kestrane could not copy a file.", "From", source);
   const std::string bytes = it->second.bytes;
+  if (const auto error = FolderRefusalOf(TemporaryCopyName(Resolve(destination)), true))
+    return WindowsFailure("Kestrane could not copy a file.", "To", destination, error);
   if (OpResult refused = Refusal(destination, Access::Replace)) {
     const Held* held = HoldOn(destination);
     const bool writable = held && held->how != Hold::NoSharing && !Refusal(destination, Access::WriteInPlace);
@@ -306,6 +324,9 @@ OpResult FakePlatformOps::RemoveFile(std::string_view name) {
   Record("Delete", {std::string(name)});
   if (OpResult failure = InjectedFailure("Delete", name)) return failure;
   if (OpResult failure = Fallible("Delete", name)) return failure;
+  if (files_.contains(Resolve(name)))
+    if (const auto error = FolderRefusalOf(Resolve(name), false))
+      return WindowsFailure("Kestrane could not delete a file.", "File", name, error);
   if (OpResult failure = Refusal(name, Access::Delete)) return failure;
   Erase(name);  // a file that is already gone counts as deleted
   return std::nullopt;
@@ -343,6 +364,8 @@ OpResult FakePlatformOps::WriteBytes(std::string_view path, std::string_view byt
     failure.kind = FailureKind::AlreadyExists;
     return failure;
   }
+  if (const auto error = FolderRefusalOf(TemporaryCopyName(Resolve(path)), true))
+    return WindowsFailure("Kestrane could not write a file.", "File", path, error);
   if (OpResult failure = Refusal(path, Access::Replace)) return failure;
   std::string landed(bytes);
   if (const auto tamper = tampering_.extract(std::string(path))) tamper.mapped()(landed);
@@ -361,6 +384,57 @@ OpResult FakePlatformOps::SetWorkingFolder(std::string_view folder) {
   workingFolder_ = Normalize(folder);
   if (workingFolder_.size() > 3 && workingFolder_.ends_with('\\')) workingFolder_.pop_back();
   return std::nullopt;
+}
+
+std::uint32_t FakePlatformOps::FolderRefusalOf(const std::string& path, bool creates) const {
+  if (!longPaths_ && path.size() > kMaxPathLength) return 3;  // as Windows says it: "path not found"
+  std::string folder = Normalize(appFolder_);
+  if (!folder.ends_with('\\')) folder += '\\';
+  if (!path.starts_with(folder)) return 0;
+  switch (folderWrites_) {
+    case FolderWrites::Allowed: return 0;
+    case FolderWrites::Denied: return 5;
+    case FolderWrites::Guarded: return creates ? 2 : 5;
+    case FolderWrites::WriteProtected: return 19;
+  }
+  return 0;
+}
+
+// The probe's own file: what a create in the working folder meets.
+OpResult FakePlatformOps::ProbeFolder() {
+  Record("Probe", {workingFolder_});
+  OpResult failure = Fallible("Probe", workingFolder_);
+  if (!failure)
+    if (const auto error = FolderRefusalOf(Resolve("kestrane-check.tmp"), true))
+      failure = WindowsFailure("Kestrane could not make a file in its folder.", "Folder", workingFolder_, error);
+  if (failure && failure->error == 5) failure->kind = FailureKind::FolderDenied;
+  if (failure && (failure->error == 2 || failure->error == 3)) failure->kind = FailureKind::FolderGuarded;
+  return failure;
+}
+
+OpResult FakePlatformOps::ProbeWrite(std::string_view path) {
+  Record("ProbeWrite", {std::string(path)});
+  if (OpResult failure = Fallible("ProbeWrite", path)) return failure;
+  if (!files_.contains(Resolve(path))) return NotFound("Kestrane could not open a file for writing.", "File", path);
+  if (const auto error = FolderRefusalOf(Resolve(path), false))
+    return WindowsFailure("Kestrane could not open a file for writing.", "File", path, error);
+  return Refusal(path, Access::WriteInPlace);
+}
+
+std::string FakePlatformOps::VirtualStoreFolder() { return VirtualStoreFolderFor(appFolder_, "C:", localAppData_); }
+
+std::string FakePlatformOps::RedirectedFor(std::string_view name) const {
+  const std::string store = VirtualStoreFolderFor(appFolder_, "C:", localAppData_);
+  if (!store.empty() && files_.contains(Normalize(store + "\\" + std::string(name))))
+    return Normalize(store + "\\" + std::string(name));
+  return Resolve(name);
+}
+
+std::uint32_t FakePlatformOps::WriteRefusalFor(std::string_view name) const {
+  const std::string path = Resolve(name);
+  if (const auto error = FolderRefusalOf(path, !files_.contains(path))) return error;
+  if (OpResult refused = Refusal(name, Access::WriteInPlace)) return refused->error;
+  return 0;
 }
 
 void FakePlatformOps::At(std::int64_t atMs, std::function<void()> event) {
@@ -418,9 +492,11 @@ void FakePlatformOps::SetWorkingCursor(bool working) {
 }
 
 BoxChoice FakePlatformOps::ShowErrorBox(std::string_view text, bool offerRetry) {
-  Record("ErrorBox", {std::string(text), offerRetry ? "retry" : "ok", progress_});
+  Record("ErrorBox", {std::string(text), offerRetry ? "retry" : "ok", progress_,
+                      files_.contains(Resolve("l2.bak")) ? "l2.bak there" : "no l2.bak"});
   lastErrorText_ = text;
-  if (!offerRetry || answers_.empty()) return BoxChoice::Close;
+  // A player gives up on a Retry that never helps.
+  if (!offerRetry || answers_.empty() || ++retryBoxes_ > kRetriesBeforeGivingUp) return BoxChoice::Close;
   const BoxChoice answer = answers_.front();
   if (answers_.size() > 1 || !keepLastAnswer_) answers_.erase(answers_.begin());
   if (answer == BoxChoice::Retry) EndCausesThePlayerCanEnd();  // the player dealt with the cause

@@ -30,6 +30,15 @@ enum class Hold {
   Mapped,            // mapped into memory, sharing reading and writing: it refuses a shorter length
 };
 
+// How the program's folder takes writes, as Windows treats them for the player.
+enum class FolderWrites {
+  Allowed,
+  Denied,          // permissions (a game under Program Files): every create, change and delete is access denied
+  Guarded,         // ransomware protection: a new file is refused as not found, a change as access denied
+  WriteProtected,  // locked media: every create, change and delete is write-protected, until the player
+                   // answers Retry (unlocks it)
+};
+
 // The ways a fallible operation is made to fail by the fault sweep. The first five apply
 // to file operations and to starting a program (an existence query fails only as access
 // denied); the held and read-only ways to the file an operation writes or reads, from that
@@ -44,6 +53,8 @@ enum class Fault {
   HeldSharingAll,
   HeldMapped,
   ReadOnly,
+  DriveGone,      // the drive or network folder went away, until the player answers Retry (reconnects it)
+  QuotaExceeded,
   ToolFails,          // the tool run ends with exit code 1, its output half written
   ToolWritesNothing,  // the tool run ends well but writes nothing
   ToolHangs,
@@ -68,6 +79,8 @@ struct FakeRunScript {
   bool console = false;
   bool stoppable = true;
   std::function<void()> atStart;
+  // Where set, what the program does at its end instead of atEnd, and the code it ends with.
+  std::function<std::uint32_t()> work;
 };
 
 // In-memory stand-in for Windows: files keyed by full path, every call recorded in
@@ -89,6 +102,9 @@ class FakePlatformOps final : public PlatformOps {
   OpResult WriteBytes(std::string_view path, std::string_view bytes, Overwrite overwrite) override;
   void DiscardInterruptedCopy(std::string_view destination) override;
   OpResult SetWorkingFolder(std::string_view folder) override;
+  OpResult ProbeFolder() override;
+  OpResult ProbeWrite(std::string_view path) override;
+  std::string VirtualStoreFolder() override;
   void DoEvents() override;
   std::int64_t NowMs() override { return nowMs_; }
   void SetShutdownBlockReason(std::string_view reason) override;
@@ -109,6 +125,19 @@ class FakePlatformOps final : public PlatformOps {
   void PutFile(std::string_view name, std::string bytes);
   std::optional<std::string> FileBytes(std::string_view name) const;
   void SetAppFolder(std::string folder) { appFolder_ = std::move(folder); }
+  // The program's folder and the working folder at once, as a start in that folder has them.
+  void SetFolders(std::string folder) { appFolder_ = workingFolder_ = std::move(folder); }
+  void SetFolderWrites(FolderWrites how) { folderWrites_ = how; }
+  // The player has moved the game to a folder of their own: writes and long paths go.
+  void LiftFolderCauses() {
+    folderWrites_ = FolderWrites::Allowed;
+    longPaths_ = true;
+  }
+  // As a program without a manifest of its own sees name: the redirected copy where one is.
+  std::string RedirectedFor(std::string_view name) const;
+  // The Windows error a program meets when it writes name now (0 when it may): a path past
+  // the limit, the folder's refusal, a read-only mark, a holder that shares nothing.
+  std::uint32_t WriteRefusalFor(std::string_view name) const;
   void SetPreviousInstanceFlag(bool running) { previousInstance_ = running; }
   const std::string& WorkingFolder() const { return workingFolder_; }
   // The next StartProgram, CopyOver, RemoveFile, WriteBytes, ReadBytes or FileExists of op
@@ -126,6 +155,8 @@ class FakePlatformOps final : public PlatformOps {
   void MarkReadOnly(std::string_view name, bool untilRetry = false) { readOnly_[Resolve(name)] = untilRetry; }
   // The player's answers to the error boxes that offer Retry, in order; Cancel after them.
   void AnswerErrorBoxes(std::vector<BoxChoice> answers) { answers_ = std::move(answers); }
+  // A player answers Retry this often at most, then Cancel.
+  static constexpr int kRetriesBeforeGivingUp = 20;
   // Every box that offers Retry is answered the same way.
   void AnswerEveryErrorBox(BoxChoice answer) {
     answers_ = {answer};
@@ -193,6 +224,9 @@ class FakePlatformOps final : public PlatformOps {
   };
   // What another program's hold or a read-only mark allows of a file.
   enum class Access { Read, Replace, Delete, WriteInPlace };
+  // The error that the folder's state or the path's length gives to a create (or a change or
+  // delete) of path; 0 when it goes ahead.
+  std::uint32_t FolderRefusalOf(const std::string& path, bool creates) const;
 
   std::string Resolve(std::string_view name) const;
   // Counts a fallible operation: crashes or fails it as the sweep says.
@@ -238,6 +272,7 @@ class FakePlatformOps final : public PlatformOps {
   std::map<std::string, Held> held_;
   std::map<std::string, bool> readOnly_;  // path, cleared when the player answers Retry
   std::vector<BoxChoice> answers_;
+  int retryBoxes_ = 0;
   bool keepLastAnswer_ = false;
   std::string blockReason_;
   std::string progress_ = "none";
@@ -245,6 +280,9 @@ class FakePlatformOps final : public PlatformOps {
   std::vector<Run> runs_;
   std::multimap<std::int64_t, std::function<void()>> scheduled_;
   std::function<void()> tickHandler_;
+  FolderWrites folderWrites_ = FolderWrites::Allowed;
+  bool longPaths_ = false;
+  std::string localAppData_ = "C:\\Users\\Player\\AppData\\Local";
   std::string appFolder_ = "C:\\Games\\Client";
   std::string workingFolder_ = "C:\\Games\\Client";
   std::string lastErrorText_;

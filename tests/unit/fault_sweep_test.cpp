@@ -50,6 +50,8 @@ const char* NameOf(Fault fault) {
     case Fault::HeldSharingAll: return "held sharing everything";
     case Fault::HeldMapped: return "mapped";
     case Fault::ReadOnly: return "read-only";
+    case Fault::DriveGone: return "drive gone";
+    case Fault::QuotaExceeded: return "quota exceeded";
     case Fault::ToolFails: return "tool fails";
     case Fault::ToolWritesNothing: return "tool writes nothing";
     case Fault::ToolHangs: return "tool hangs";
@@ -69,23 +71,67 @@ FailureKind KindOf(Fault fault) {
     case Fault::ReadOnly: return FailureKind::AccessDenied;
     case Fault::DiskFull: return FailureKind::DiskFull;
     case Fault::NotFound: return FailureKind::NotFound;
+    case Fault::DriveGone: return FailureKind::DriveGone;
+    case Fault::QuotaExceeded: return FailureKind::QuotaExceeded;
     default: return FailureKind::Other;
   }
 }
 
-// The ways the operation can fail: an existence query as access denied; files in the five
-// ways of errors and in every way another program can hold them or a mark protect them;
-// starts in the five ways of errors, tool runs and the client's start in theirs too.
+// The ways the operation can fail: an existence query as access denied or a drive gone;
+// files in the ways of errors and in every way another program can hold them or a mark
+// protect them, the folder's probe in the ways of errors; starts in the ways of errors, tool
+// runs and the client's start in theirs too.
 std::vector<Fault> WaysFor(const std::string& op) {
-  if (op.starts_with("Exists")) return {Fault::AccessDenied};
+  if (op.starts_with("Exists")) return {Fault::AccessDenied, Fault::DriveGone};
   std::vector<Fault> ways{Fault::InUseBriefly, Fault::InUseForGood, Fault::AccessDenied, Fault::NotFound,
-                          Fault::DiskFull};
+                          Fault::DiskFull, Fault::DriveGone};
+  if (op.starts_with("Write") || op.starts_with("Copy")) ways.push_back(Fault::QuotaExceeded);
   if (op.starts_with("Start cmd")) ways.insert(ways.end(), {Fault::ToolFails, Fault::ToolWritesNothing, Fault::ToolHangs});
   if (op == "Start l2.exe") ways.push_back(Fault::ClientNeverReady);
-  if (!op.starts_with("Start") && !op.starts_with("SetWorkingFolder"))
+  if (!op.starts_with("Start") && !op.starts_with("SetWorkingFolder") && !op.starts_with("Probe "))
     ways.insert(ways.end(), {Fault::HeldSharingReadWrite, Fault::HeldSharingAll, Fault::HeldMapped, Fault::ReadOnly});
   return ways;
 }
+
+// The folder the game is in, as players have it. Each but the first is a cause that only the
+// folder explains, and the box that it brings must say so.
+enum class Setup {
+  OwnFolder,           // a folder of the player's own, as we have it
+  DeniedFolder,        // a folder the player may not write: a game under Program Files
+  GuardedFolder,       // ransomware protection: the Desktop or Documents
+  LockedDisk,          // a write-protected memory card, until the player unlocks it
+  DeepFolder,          // a path that Kestrane's own names take past Windows' limit
+  NetworkFolder,       // \\server\share\...
+  RedirectedSettings,  // an "l2.ini" in the player's VirtualStore, which the tool and client use
+  ReadOnlySettings,    // "l2.ini" with a read-only mark, until the player clears it
+};
+
+struct SetupInfo {
+  Setup setup;
+  const char* name;
+  const char* boxSays;  // what every box that this setup causes must say
+};
+
+const SetupInfo kSetups[] = {
+    {Setup::OwnFolder, "own folder", ""},
+    {Setup::DeniedFolder, "folder the player may not write", "Windows does not let Kestrane write in its folder."},
+    {Setup::GuardedFolder, "folder under ransomware protection", "allow Kestrane.exe, l2encdec.exe and l2.exe"},
+    {Setup::LockedDisk, "write-protected disk", "The disk is write-protected: unlock it"},
+    {Setup::DeepFolder, "folder with a very long path", "Move the game to a folder with a shorter path"},
+    {Setup::NetworkFolder, "network folder", "Map the network folder to a drive letter"},
+    {Setup::RedirectedSettings, "settings redirected to the VirtualStore", "the game client and the settings tool use that copy"},
+    {Setup::ReadOnlySettings, "read-only l2.ini", "clear its read-only mark"},
+};
+
+const SetupInfo& InfoOf(Setup setup) {
+  for (const auto& info : kSetups)
+    if (info.setup == setup) return info;
+  return kSetups[0];
+}
+
+// Longer than any name the client's own files need, shorter than Kestrane's temporaries need.
+const std::string kDeepFolder = "C:\\Games\\" + std::string(225, 'd') + "\\Client";
+const std::string kRedirected = "C:\\Users\\Player\\AppData\\Local\\VirtualStore\\Program Files\\Client\\l2.ini";
 
 // Whether, and how, the game client holds "l2.ini" while the action runs: from its start in
 // a mode, from before the action otherwise (it runs from an earlier start). It lets go when
@@ -107,26 +153,53 @@ const char* NameOf(const ClientHold& hold) {
 // program's one window.
 class SweepRun {
  public:
-  explicit SweepRun(Action action, ClientHold hold = std::nullopt) : action_(action), hold_(hold) {
+  explicit SweepRun(Action action, ClientHold hold = std::nullopt, Setup setup = Setup::OwnFolder)
+      : action_(action), hold_(hold), setup_(setup) {
     Form1 = MainForm{};
     Form1.Bind(fake);
     fake.SetTickHandler(Timer1Tick);
+    switch (setup) {
+      case Setup::DeniedFolder: fake.SetFolderWrites(FolderWrites::Denied); break;
+      case Setup::GuardedFolder: fake.SetFolderWrites(FolderWrites::Guarded); break;
+      case Setup::LockedDisk: fake.SetFolderWrites(FolderWrites::WriteProtected); break;
+      case Setup::DeepFolder: fake.SetFolders(kDeepFolder); break;
+      case Setup::NetworkFolder: fake.SetFolders("\\\\fileserver\\games\\Client"); break;
+      case Setup::RedirectedSettings:
+        fake.SetFolders("C:\\Program Files\\Client");
+        fake.PutFile(kRedirected, kStored);
+        break;
+      case Setup::OwnFolder:
+      case Setup::ReadOnlySettings: break;
+    }
     for (const auto* name : {"l2encdec.exe", "l2.exe"}) fake.PutFile(name, "program");
     fake.PutFile("l2.ini", kStored);
     if (action != Action::FirstStartUp) fake.PutFile("l2.bak", kStored);
     if (action == Action::StartUp) fake.PutFile("l2.ini", kPatchedAtStartUp);
     if (action == Action::Exit) fake.PutFile("temp.dat", kPlain);
+    if (setup == Setup::ReadOnlySettings) fake.MarkReadOnly("l2.ini", true);
     const bool mode = action == Action::GameMode || action == Action::DevelopMode;
     if (hold && !mode) fake.HoldFile("l2.ini", -1, *hold);
-    fake.ScriptRun(kDecode, {1000, 0, [this] {
-                               const std::string encoded = fake.FileBytes("l2.ini").value_or("");
-                               fake.PutFile("temp.dat", encoded.substr(std::string("ENCODED:").size()));
-                             }});
-    fake.ScriptRun(kEncode, {1000, 0, [this] { fake.PutFile("l2.ini", "ENCODED:" + fake.FileBytes("temp.dat").value_or("")); }});
+    // The tool, a program without a manifest of its own, uses the redirected copies where
+    // there are any, and fails as Windows refuses its writes.
+    FakeRunScript decode{1000};
+    decode.work = [this]() -> std::uint32_t {
+      if (const auto refused = fake.WriteRefusalFor(fake.RedirectedFor("temp.dat"))) return refused;
+      const std::string encoded = fake.FileBytes(fake.RedirectedFor("l2.ini")).value_or("");
+      fake.PutFile(fake.RedirectedFor("temp.dat"), encoded.substr(std::string("ENCODED:").size()));
+      return 0;
+    };
+    fake.ScriptRun(kDecode, decode);
+    FakeRunScript encode{1000};
+    encode.work = [this]() -> std::uint32_t {
+      if (const auto refused = fake.WriteRefusalFor(fake.RedirectedFor("l2.ini"))) return refused;
+      fake.PutFile(fake.RedirectedFor("l2.ini"), "ENCODED:" + fake.FileBytes(fake.RedirectedFor("temp.dat")).value_or(""));
+      return 0;
+    };
+    fake.ScriptRun(kEncode, encode);
     FakeRunScript client{-1, 0, nullptr, 2000};
     client.atStart = [this] {
       ++clientStarts_;
-      clientSawTheMode_ = SettingsHoldTheMode();
+      clientSawTheMode_ = SettingsHoldTheMode(fake.RedirectedFor("l2.ini"));
       if (hold_) fake.HoldFile("l2.ini", -1, *hold_);
     };
     fake.ScriptRun("l2.exe", client);
@@ -151,8 +224,10 @@ class SweepRun {
   bool CrashedOut() const { return crashed_; }
 
   // Invariants of every run, whatever failed.
-  void CheckInvariants(const std::string& what, std::optional<Fault> fault = std::nullopt) {
-    SCOPED_TRACE(std::string(NameOf(action_)) + ", " + NameOf(hold_) + ": " + what);
+  void CheckInvariants(const std::string& what, std::optional<Fault> fault = std::nullopt,
+                       const std::string& faultOp = "") {
+    SCOPED_TRACE(std::string(NameOf(action_)) + ", " + NameOf(hold_) + ", " + InfoOf(setup_).name + ": " + what);
+    const std::string setupSays = InfoOf(setup_).boxSays;
     EXPECT_LT(fake.NowMs(), 300000) << "the run did not end in bounded time";
     const auto backups = fake.HistoryOf("l2.bak");
     for (size_t i = 0; i < backups.size(); ++i)
@@ -164,18 +239,29 @@ class SweepRun {
     if (clientStarts_) {
       EXPECT_TRUE(clientSawTheMode_) << "the client started on settings that were not checked";
     }
+    EXPECT_LT(fake.CallsOf({"ErrorBox"}).size(), FakePlatformOps::kRetriesBeforeGivingUp)
+        << "Retry was offered again and again for a cause it does not mend";
     bool toldNotYet = false;
     bool toldDamaged = false;
     for (const auto& box : fake.CallsOf({"ErrorBox"})) {
       const std::string& text = box.args[0];
       EXPECT_TRUE(text.find("l2.ini") != std::string::npos || text.find("l2.bak") != std::string::npos ||
                   text.find("temp.dat") != std::string::npos || text.find("Command line") != std::string::npos ||
-                  text.find("File:") != std::string::npos)
+                  text.find("File:") != std::string::npos || text.find("Folder:") != std::string::npos)
           << "a box that names no file and no step:\n" << text;
       if (box.args[1] == "retry" && fault && *fault != Fault::InUseBriefly) {
         const bool fits = text.find(RetryAdvice(KindOf(*fault))) != std::string::npos ||
-                          (hold_ && text.find(RetryAdvice(FailureKind::InUse)) != std::string::npos);
+                          (hold_ && text.find(RetryAdvice(FailureKind::InUse)) != std::string::npos) ||
+                          (!setupSays.empty() && text.find(setupSays) != std::string::npos) ||
+                          faultOp.starts_with("Probe ");  // a probe that cannot tell leaves the file's advice
         EXPECT_TRUE(fits) << "the advice does not fit the error:\n" << text;
+      }
+      if (box.args[3] == "no l2.bak") {
+        EXPECT_EQ(text.find("l2.bak is kept"), std::string::npos) << "a box claims an l2.bak that is not there:\n" << text;
+      }
+      if (box.args[1] == "retry") {
+        for (const auto kind : {FailureKind::FolderDenied, FailureKind::FolderGuarded, FailureKind::PathTooLong})
+          EXPECT_EQ(text.find(WayOut(kind)), std::string::npos) << "Retry offered where it cannot help:\n" << text;
       }
       for (const char* notYet : {"puts the settings back", "puts it back"})
         toldNotYet |= text.find(notYet) != std::string::npos;
@@ -191,15 +277,40 @@ class SweepRun {
     if (!crashed_ && fake.FileBytes("l2.bak") && fake.FileBytes("l2.ini") != fake.FileBytes("l2.bak")) {
       EXPECT_TRUE(toldNotYet) << "l2.ini was left changed without a word";
     }
+    if (setup_ == Setup::RedirectedSettings) {
+      EXPECT_EQ(fake.HistoryOf(kRedirected).size(), 1u) << "the copy that the client reads was changed";
+    }
     CheckNextStartUp();
+  }
+
+  // Without faults, the folder's cause is what the first box names, and a mode names it
+  // before it starts the tool.
+  void CheckTheCauseIsNamed() {
+    SCOPED_TRACE(std::string(NameOf(action_)) + ", " + InfoOf(setup_).name);
+    const auto boxes = fake.CallsOf({"ErrorBox"});
+    const bool mode = action_ == Action::GameMode || action_ == Action::DevelopMode;
+    if (setup_ == Setup::OwnFolder) return;
+    if (mode) {
+      ASSERT_FALSE(boxes.empty()) << "the mode ran without a word";
+      EXPECT_TRUE(Trace({"Start"}).empty()) << "the tool was started before the box";
+    }
+    if (!boxes.empty()) {
+      EXPECT_THAT(boxes.front().args[0], HasSubstr(InfoOf(setup_).boxSays));
+    }
+  }
+
+  std::vector<std::string> Trace(std::initializer_list<std::string_view> ops) const {
+    std::vector<std::string> out;
+    for (const auto& call : fake.CallsOf(ops)) out.push_back(call.op + " " + call.args[0]);
+    return out;
   }
 
   FakePlatformOps fake;
 
  private:
   // Whether "l2.ini" now encodes the stored settings with the mode's four values.
-  bool SettingsHoldTheMode() {
-    const std::string encoded = fake.FileBytes("l2.ini").value_or("");
+  bool SettingsHoldTheMode(const std::string& path = "l2.ini") {
+    const std::string encoded = fake.FileBytes(path).value_or("");
     if (!encoded.starts_with("ENCODED:")) return false;
     const ModeProfile& profile = action_ == Action::DevelopMode ? DevelopProfile : GameProfile;
     auto expected = ReadIniSettings(kPlain);
@@ -216,6 +327,7 @@ class SweepRun {
   // nothing the program started writes over them afterwards.
   void CheckNextStartUp() {
     fake.ClearFaults();
+    fake.LiftFolderCauses();
     Form1 = MainForm{};
     Form1.Bind(fake);
     bool ended = false;
@@ -238,6 +350,7 @@ class SweepRun {
 
   Action action_;
   ClientHold hold_;
+  Setup setup_;
   bool crashed_ = false;
   bool clientSawTheMode_ = false;
   int clientStarts_ = 0;
@@ -247,62 +360,85 @@ class SweepRun {
 // writable: the restore then goes in place, and its own steps are swept too.
 const std::vector<ClientHold> kClientHolds{std::nullopt, Hold::SharingAll, Hold::Mapped};
 
-class FaultSweep : public ::testing::TestWithParam<std::tuple<Action, ClientHold>> {};
+struct SweepCase {
+  Action action;
+  ClientHold hold;
+  Setup setup;
+};
+
+void PrintTo(const SweepCase& c, std::ostream* out) {
+  *out << NameOf(c.action) << ", " << NameOf(c.hold) << ", " << InfoOf(c.setup).name;
+}
+
+// Every action with every client hold in the player's own folder, and with no hold in each
+// folder that only the folder explains.
+std::vector<SweepCase> AllCases() {
+  std::vector<SweepCase> cases;
+  for (const Action action :
+       {Action::FirstStartUp, Action::StartUp, Action::GameMode, Action::DevelopMode, Action::Exit}) {
+    for (const auto& hold : kClientHolds) cases.push_back({action, hold, Setup::OwnFolder});
+    for (const auto& info : kSetups)
+      if (info.setup != Setup::OwnFolder) cases.push_back({action, std::nullopt, info.setup});
+  }
+  return cases;
+}
+
+class FaultSweep : public ::testing::TestWithParam<SweepCase> {};
 
 TEST_P(FaultSweep, EveryFaultAtEveryOperationLeavesTheStoredSettingsSafe) {
-  const auto& [action, hold] = GetParam();
+  const auto& [action, hold, setup] = GetParam();
   std::vector<std::string> ops;
   {
-    SweepRun clean(action, hold);
+    SweepRun clean(action, hold, setup);
     clean.Run();
     ops = clean.fake.FallibleOps();
+    clean.CheckTheCauseIsNamed();
     clean.CheckInvariants("no fault");
   }
   int runs = 0;
   for (size_t k = 1; k <= ops.size(); ++k)
     for (const Fault fault : WaysFor(ops[k - 1]))
       for (const BoxChoice answer : {BoxChoice::Retry, BoxChoice::Close}) {
-        SweepRun run(action, hold);
+        SweepRun run(action, hold, setup);
         run.fake.InjectFault(static_cast<int>(k), fault);
         run.fake.AnswerEveryErrorBox(answer);
         run.Run();
         run.CheckInvariants("operation " + std::to_string(k) + " (" + ops[k - 1] + ") " + NameOf(fault) +
-                            (answer == BoxChoice::Retry ? ", Retry" : ", Cancel"), fault);
+                            (answer == BoxChoice::Retry ? ", Retry" : ", Cancel"),
+                            fault, ops[k - 1]);
         ++runs;
       }
-  std::cout << "fault sweep: " << NameOf(action) << ", " << NameOf(hold) << ": " << ops.size() << " fault points, "
-            << runs << " runs\n";
+  std::cout << "fault sweep: " << NameOf(action) << ", " << NameOf(hold) << ", " << InfoOf(setup).name << ": "
+            << ops.size() << " fault points, " << runs << " runs\n";
 }
 
 TEST_P(FaultSweep, ACrashAtEveryPointIsRecoveredByTheNextStartUp) {
-  const auto& [action, hold] = GetParam();
+  const auto& [action, hold, setup] = GetParam();
   int points = 0;
   {
-    SweepRun clean(action, hold);
+    SweepRun clean(action, hold, setup);
     clean.Run();
     points = clean.fake.CrashPointCount();
   }
   for (int k = 1; k <= points; ++k) {
-    SweepRun run(action, hold);
+    SweepRun run(action, hold, setup);
     run.fake.CrashBefore(k);
     run.Run();
     EXPECT_TRUE(run.CrashedOut()) << NameOf(action) << ": crash point " << k << " was not reached";
     run.CheckInvariants("crash before point " + std::to_string(k));
   }
-  std::cout << "crash points: " << NameOf(action) << ", " << NameOf(hold) << ": " << points << "\n";
+  std::cout << "crash points: " << NameOf(action) << ", " << NameOf(hold) << ", " << InfoOf(setup).name << ": "
+            << points << "\n";
 }
 
-std::string SweepName(const ::testing::TestParamInfo<std::tuple<Action, ClientHold>>& param) {
-  std::string name = std::string(NameOf(std::get<0>(param.param))) + "_" + NameOf(std::get<1>(param.param));
+std::string SweepName(const ::testing::TestParamInfo<SweepCase>& param) {
+  std::string name = std::string(NameOf(param.param.action)) + "_" + NameOf(param.param.hold) + "_" +
+                     InfoOf(param.param.setup).name;
   std::erase_if(name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)) && c != '_'; });
   return name;
 }
 
-INSTANTIATE_TEST_SUITE_P(EachAction, FaultSweep,
-                         ::testing::Combine(::testing::Values(Action::FirstStartUp, Action::StartUp, Action::GameMode,
-                                                              Action::DevelopMode, Action::Exit),
-                                            ::testing::ValuesIn(kClientHolds)),
-                         SweepName);
+INSTANTIATE_TEST_SUITE_P(EachAction, FaultSweep, ::testing::ValuesIn(AllCases()), SweepName);
 
 }  // namespace
 }  // namespace kestrane::testing

@@ -275,22 +275,29 @@ TEST_F(ModeLaunchTest, AToolRunThatCannotBeEndedIsNeverReportedAsHarmless) {
   EXPECT_THAT(ended.report, ::testing::Not(HasSubstr("your settings are as they were")));
 }
 
-// The advice fits the class of error; Retry and Cancel stay, and l2.bak is kept.
+// The advice fits the class of error; Retry and Cancel stay; what Cancel leaves is what is so.
 TEST_F(ModeLaunchTest, TheAdviceOfAFailedFileStepFitsItsError) {
-  const std::pair<std::uint32_t, const char*> cases[] = {
-      {32, "close it"}, {5, "read-only"}, {5, "Program Files"}, {112, "free some space"}, {1117, "Retry once"}};
-  for (const auto& [error, advice] : cases) {
+  const std::tuple<std::uint32_t, const char*, bool> cases[] = {
+      {32, "close it", true},          {5, "read-only mark", true},  {112, "free some space", true},
+      {53, "reconnect it", true},      {1295, "disk quota", true},   {19, "unlock it", true},
+      {1117, "Retry once", true},      {32, "close it", false}};
+  for (const auto& [error, advice, backup] : cases) {
     FakePlatformOps platform;
     Form1 = MainForm{};
     Form1.Bind(platform);
     platform.SetTickHandler(Timer1Tick);
     for (int attempt = 0; attempt < 100; ++attempt) platform.FailOn("Delete", "temp.dat", error);
     platform.PutFile("temp.dat", "x");
+    if (backup) platform.PutFile("l2.bak", "STORED");
     const OpResult result = RemoveWorkFile(platform);
     ASSERT_TRUE(result);
     const auto boxes = platform.CallsOf({"ErrorBox"});
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_THAT(boxes[0].args[0], AllOf(HasSubstr(advice), HasSubstr("l2.bak is kept"))) << error;
+    EXPECT_THAT(boxes[0].args[0], AllOf(HasSubstr(advice), HasSubstr(backup ? "l2.bak is kept" : "l2.ini was not changed")))
+        << error;
+    if (!backup) {
+      EXPECT_THAT(boxes[0].args[0], ::testing::Not(HasSubstr("l2.bak is kept")));
+    }
     EXPECT_EQ(boxes[0].args[1], "retry");
   }
   Form1.Bind(fake);

@@ -31,6 +31,24 @@ TEST(WorkFilePath, AtADriveRootKeepsBothSeparators) {
   EXPECT_EQ(WorkFilePath(platform), "C:\\Игры\\クライアント/temp.dat");
 }
 
+// Network paths, device paths and drives; the VirtualStore of the system drive only.
+TEST(FolderRules, NetworkFoldersAndTheVirtualStoreAreFoundAsWindowsNamesThem) {
+  const std::pair<const char*, bool> network[] = {{"\\\\server\\share\\Game", true}, {"//server/share", true},
+                                                  {"\\\\?\\UNC\\server\\share", true}, {"\\\\?\\C:\\Game", false},
+                                                  {"C:\\Game", false}, {"\\Game", false}};
+  for (const auto& [folder, expected] : network) EXPECT_EQ(IsNetworkFolder(folder), expected) << folder;
+  const char* local = "C:\\Users\\P\\AppData\\Local";
+  EXPECT_EQ(VirtualStoreFolderFor("C:\\Program Files (x86)\\Game", "C:", local),
+            "C:\\Users\\P\\AppData\\Local\\VirtualStore\\Program Files (x86)\\Game");
+  EXPECT_EQ(VirtualStoreFolderFor("c:\\Game", "C:", local), "C:\\Users\\P\\AppData\\Local\\VirtualStore\\Game");
+  EXPECT_EQ(VirtualStoreFolderFor("D:\\Game", "C:", local), "");
+  EXPECT_EQ(VirtualStoreFolderFor("\\\\server\\share", "C:", local), "");
+  EXPECT_EQ(VirtualStoreFolderFor("C:\\Game", "C:", ""), "");
+  const std::string folder(259 - 1 - 6, 'f');
+  EXPECT_FALSE(PathTooLongFor(folder, "l2.ini"));
+  EXPECT_TRUE(PathTooLongFor(folder, "l2.ini.kestrane-partial"));
+}
+
 using PatchClientSettingsTest = testing::FakeFormTest;
 
 // The path is the program's folder and "/temp.dat", whatever the working folder is.

@@ -57,8 +57,10 @@ TEST_F(ProgressTest, AWaitOnASlowToolShowsBusyAndTheBarGoesOnAfterIt) {
 }
 
 TEST_F(ProgressTest, AnErrorBoxShowsTheErrorStateAndRetryGoesBackToNormal) {
-  fake.HoldFile("l2.ini", 30000);
-  fake.At(9000, [&] { fake.PutFile("l2.ini", "PATCHED"); });
+  fake.At(9000, [&] {
+    fake.PutFile("l2.ini", "PATCHED");
+    fake.HoldFile("l2.ini", 30000);
+  });
   fake.AnswerErrorBoxes({BoxChoice::Retry});
   RunToEnd(GameModeClick);
   const auto boxes = fake.CallsOf({"ErrorBox"});
