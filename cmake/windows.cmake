@@ -189,6 +189,14 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
   kestrane_wine_group(e2e.tool_runs wineprefix e2e_tests
     --gtest_filter=SlowToolEndToEnd.*:ToolFailureEndToEnd.*-${hung_tool})
   kestrane_wine_group(e2e.hung_tool wineprefix e2e_tests --gtest_filter=${hung_tool})
+  kestrane_wine_group(e2e.folders wineprefix e2e_tests --gtest_filter=FolderEndToEnd.*)
+  # A folder that the player may not write: the tests run as an unprivileged user, whom Wine
+  # holds to the folder's permissions, in a prefix of that user's own.
+  add_test(NAME e2e.locked_folder COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-run-as-player ${CMAKE_BINARY_DIR}/bin
+    ${CMAKE_BINARY_DIR}/bin/e2e_tests.exe --gtest_filter=LockedFolderOnDisk.*:LockedFolderEndToEnd.*)
+  math(EXPR locked_display "${kestrane_display} + ${kestrane_group_index}")
+  set_tests_properties(e2e.locked_folder PROPERTIES TIMEOUT 600 ENVIRONMENT "KESTRANE_DISPLAY=${locked_display}")
+  math(EXPR kestrane_group_index "${kestrane_group_index} + 1")
   # The layout at 144 DPI, from a prefix whose screen is set to that DPI.
   kestrane_wine_group(e2e.dpi144 wineprefix-144dpi e2e_tests --gtest_filter=DpiEndToEnd.*)
   set_property(TEST e2e.dpi144 APPEND PROPERTY ENVIRONMENT "KESTRANE_WINE_DPI=144" "KESTRANE_EXPECT_DPI=144")

@@ -214,7 +214,12 @@ OsResult ProbeNewFile(const std::wstring& folder, bool& folderThere) {
   return OsFailure{L"make a file in its folder", {{L"Folder", folder}}, error};
 }
 
+// Windows refuses to open a read-only file for writing, even to an administrator; Wine, run
+// as root, would open it.
 OsResult ProbeWritable(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    return OsFailure{L"open a file for writing", {{L"File", FullPath(path)}}, ERROR_ACCESS_DENIED};
   UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
   if (file.Valid()) return std::nullopt;
   return OsFailure{L"open a file for writing", {{L"File", FullPath(path)}}, WhyRefused(path, GetLastError())};

@@ -51,3 +51,14 @@ elif wine32_installed; then
 else
   echo "install-deps: this kernel cannot run 32-bit programs: wine32 is not installed, the i686 build is built and checked only"
 fi
+
+# A user without privileges, for the tests of a folder that the player may not write: as
+# root, Wine ignores file permissions.
+if ! id -u kestrane-player >/dev/null 2>&1; then
+  if [ "$(id -u)" -eq 0 ] || sudo -n true 2>/dev/null; then
+    echo "install-deps: adding the user kestrane-player (for the tests of a folder it may not write)"
+    "${sudo_cmd[@]}" useradd --system --create-home --shell /usr/sbin/nologin kestrane-player
+  else
+    echo "install-deps: cannot add the user kestrane-player without root; those tests are skipped" >&2
+  fi
+fi

@@ -85,13 +85,16 @@ bool ClientFolder::WaitForLog(const std::string& program, const std::string& pre
   return false;
 }
 
-LauncherRun::LauncherRun(const ClientFolder& folder, const std::wstring& workingFolder) {
+LauncherRun::LauncherRun(const ClientFolder& folder, const std::wstring& workingFolder)
+    : LauncherRun(folder.Path(), workingFolder) {}
+
+LauncherRun::LauncherRun(const std::wstring& folder, const std::wstring& workingFolder) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
-  const std::wstring program = folder.File(L"Kestrane.exe");
+  const std::wstring program = folder + L"\\Kestrane.exe";
   std::wstring commandLine = L"\"" + program + L"\"";
-  const std::wstring cwd = workingFolder.empty() ? folder.Path() : workingFolder;
+  const std::wstring cwd = workingFolder.empty() ? folder : workingFolder;
   if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &startup,
                       &process))
     throw std::runtime_error("cannot start Kestrane.exe");

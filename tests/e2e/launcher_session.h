@@ -50,6 +50,8 @@ class ClientFolder : public ScratchFolder {
 class LauncherRun {
  public:
   explicit LauncherRun(const ClientFolder& folder, const std::wstring& workingFolder = L"");
+  // Kestrane.exe of a folder that the test did not lay out itself.
+  explicit LauncherRun(const std::wstring& folder, const std::wstring& workingFolder = L"");
   LauncherRun(const LauncherRun&) = delete;
   LauncherRun& operator=(const LauncherRun&) = delete;
   ~LauncherRun();

@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "app/failure_report.h"
+#include "platform/program_paths.h"
 #include "platform/win32_platform_ops.h"
 #include "tests/windows/scratch_folder.h"
 
@@ -13,7 +14,7 @@ namespace kestrane::testing {
 namespace {
 
 enum class Holding { None, NoSharing, SharingReadWrite, SharingAll, Mapped, ReadOnly };
-enum class Op { Read, WriteByMove, RestoreShorter, RestoreLonger, Remove, Exists };
+enum class Op { Read, WriteByMove, RestoreShorter, RestoreLonger, Remove, Exists, WritableBeforeTool };
 enum class Outcome { Done, InUse, WriteProtected };
 
 const char* NameOf(Holding holding) {
@@ -36,13 +37,14 @@ const char* NameOf(Op op) {
     case Op::RestoreLonger: return "restore that may go in place, to more bytes";
     case Op::Remove: return "removal";
     case Op::Exists: return "existence";
+    case Op::WritableBeforeTool: return "writable, asked before the tool runs";
   }
   return "";
 }
 
 struct Row {
   Holding holding;
-  Outcome read, write, restoreShorter, restoreLonger, remove, exists;
+  Outcome read, write, restoreShorter, restoreLonger, remove, exists, writable;
 };
 
 constexpr auto D = Outcome::Done;
@@ -55,13 +57,13 @@ constexpr auto W = Outcome::WriteProtected;
 // whole and reports it in use. Wine differs in one cell: it deletes a file that is mapped,
 // which Windows refuses (in use, retried); the program gives either outcome its due.
 const Row kRows[] = {
-    //                           read write restore< restore> remove exists
-    {Holding::None,              D,   D,    D,       D,       D,     D},
-    {Holding::NoSharing,         U,   U,    U,       U,       U,     D},
-    {Holding::SharingReadWrite,  D,   U,    D,       D,       U,     D},
-    {Holding::SharingAll,        D,   U,    D,       D,       D,     D},
-    {Holding::Mapped,            D,   U,    U,       D,       U,     D},
-    {Holding::ReadOnly,          D,   W,    W,       W,       W,     D},
+    //                           read write restore< restore> remove exists writable
+    {Holding::None,              D,   D,    D,       D,       D,     D,     D},
+    {Holding::NoSharing,         U,   U,    U,       U,       U,     D,     U},
+    {Holding::SharingReadWrite,  D,   U,    D,       D,       U,     D,     D},
+    {Holding::SharingAll,        D,   U,    D,       D,       D,     D,     D},
+    {Holding::Mapped,            D,   U,    U,       D,       U,     D,     D},
+    {Holding::ReadOnly,          D,   W,    W,       W,       W,     D,     W},
 };
 
 bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
@@ -75,6 +77,7 @@ Outcome Expected(const Row& row, Op op) {
     case Op::RestoreLonger: return row.restoreLonger;
     case Op::Remove: return row.remove;
     case Op::Exists: return row.exists;
+    case Op::WritableBeforeTool: return row.writable;
   }
   return D;
 }
@@ -127,7 +130,8 @@ class HoldsOnDisk : public ::testing::TestWithParam<Row> {};
 
 TEST_P(HoldsOnDisk, EachOperationComesToItsOutcomeAndNeverTearsAFile) {
   const Row& row = GetParam();
-  for (const Op op : {Op::Read, Op::WriteByMove, Op::RestoreShorter, Op::RestoreLonger, Op::Remove, Op::Exists}) {
+  for (const Op op : {Op::Read, Op::WriteByMove, Op::RestoreShorter, Op::RestoreLonger, Op::Remove, Op::Exists,
+                      Op::WritableBeforeTool}) {
     SCOPED_TRACE(std::string(NameOf(row.holding)) + ", " + NameOf(op));
     ScratchFolder folder;
     const std::string before = "[URL]\r\nIsL2NetLogin=True\r\nIsL2Console=True\r\n";
@@ -161,6 +165,7 @@ TEST_P(HoldsOnDisk, EachOperationComesToItsOutcomeAndNeverTearsAFile) {
         exists = result.exists;
         break;
       }
+      case Op::WritableBeforeTool: failure = platform.ProbeWrite(target); break;
     }
     hold.Release();
 
@@ -187,6 +192,7 @@ TEST_P(HoldsOnDisk, EachOperationComesToItsOutcomeAndNeverTearsAFile) {
         }
         break;
       case Op::Exists: EXPECT_TRUE(exists); break;
+      case Op::WritableBeforeTool: EXPECT_EQ(folder.Read(L"l2.ini"), before) << "the question changed the file"; break;
     }
   }
 }
@@ -223,6 +229,36 @@ TEST(ExistenceOnDisk, AWriteThatMayNotReplaceKeepsTheExistingFile) {
   EXPECT_FALSE(PathExists(folder.File(L"l2.bak.kestrane-partial")));
   EXPECT_FALSE(platform.WriteBytes(Narrow(folder.File(L"new.bak")), "NEW", Overwrite::Never));
   EXPECT_EQ(folder.Read(L"new.bak"), "NEW");
+}
+
+// The folder's own answer: a folder that takes new files passes the probe and keeps nothing of
+// it; the VirtualStore is looked for in the local application data that the user's environment
+// names. (A folder the user may not write is shown by the tests run as an unprivileged user.)
+TEST(FoldersOnDisk, AFolderThatTakesNewFilesPassesTheProbeAndKeepsNothing) {
+  ScratchFolder folder;
+  Win32PlatformOps platform;
+  ASSERT_FALSE(platform.SetWorkingFolder(Narrow(folder.Path())));
+  EXPECT_FALSE(platform.ProbeFolder());
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW((folder.Path() + L"\\*.tmp").c_str(), &found);
+  EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "the probe left its file";
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  SetCurrentDirectoryW(L"C:\\");
+  bool folderThere = true;
+  const auto gone = ProbeNewFile(folder.Path() + L"\\no such folder", folderThere);
+  ASSERT_TRUE(gone);
+  EXPECT_FALSE(folderThere) << "a folder that is not there passed for one that refuses";
+}
+
+TEST(FoldersOnDisk, TheVirtualStoreIsTheOneInTheUsersLocalApplicationData) {
+  ScratchFolder local;
+  wchar_t saved[MAX_PATH] = L"";
+  const DWORD had = GetEnvironmentVariableW(L"LOCALAPPDATA", saved, MAX_PATH);
+  SetEnvironmentVariableW(L"LOCALAPPDATA", local.Path().c_str());
+  EXPECT_EQ(LocalAppDataFolder(), local.Path());
+  EXPECT_EQ(VirtualStoreFolderFor("C:\\Program Files\\Game", "C:", Narrow(LocalAppDataFolder())),
+            Narrow(local.Path()) + "\\VirtualStore\\Program Files\\Game");
+  SetEnvironmentVariableW(L"LOCALAPPDATA", had ? saved : nullptr);
 }
 
 }  // namespace
