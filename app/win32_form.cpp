@@ -9,8 +9,6 @@ namespace kestrane {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"Kestrane.Form1";
-constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-constexpr DWORD kWindowExStyle = 0;
 
 // Functions newer than Windows 7, looked up at run time.
 template <typename Function>

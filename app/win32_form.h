@@ -8,6 +8,13 @@
 
 namespace kestrane {
 
+// A fixed border, the system menu (Alt+Space) and the close button alone: the window is fixed
+// in size and every action ends the program, so minimise and maximise would only crowd the
+// title. Dialog-modal frame: no icon in the title bar either (it stays on the taskbar and in
+// Alt+Tab), so that the whole name fits there at 105 pixels of client width on Windows 10.
+inline constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+inline constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME;
+
 // The Win32 side of Form1: creates the window and its buttons, lays them out from their
 // twips at the window's DPI, and turns window messages into the named handlers.
 class Win32Form {

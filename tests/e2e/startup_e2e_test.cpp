@@ -17,7 +17,9 @@ TEST(StartupEndToEnd, WindowAsDesignedBackupTakenAndCloseEndsWithoutTouchingFile
   EXPECT_EQ(client.cy, 113);
   const LONG style = GetWindowLongW(window, GWL_STYLE);
   EXPECT_FALSE(style & WS_THICKFRAME) << "the border must be fixed";
-  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) << "the close button alone";
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME) << "no icon in the caption";
 
   const auto controls = probe::ControlsInTabOrder(window);
   ASSERT_EQ(controls.size(), 3u);
