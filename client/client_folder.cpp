@@ -23,20 +23,16 @@ std::string SummaryFor(FailureKind kind) {
   }
 }
 
-// Names made before the tool runs say that nothing has happened yet.
-constexpr std::string_view kNothingStarted = "Nothing was changed, and the game client was not started.";
-
-Failure NetworkFolder(const std::string& folder) {
+Failure NetworkFolder(const std::string& folder, const std::string& standing) {
   Failure failure{"Kestrane's folder is a network folder, where the settings tool cannot run."};
   failure.details.emplace_back("Folder", folder);
   failure.advice = "Windows' command interpreter, which runs the settings tool, cannot work in a folder named by its "
                    "network path. Map the network folder to a drive letter (Explorer, This PC, Map network drive) "
-                   "and start Kestrane from that drive, or copy the game to a local disk. " +
-                   std::string(kNothingStarted);
+                   "and start Kestrane from that drive, or copy the game to a local disk. " + standing;
   return failure;
 }
 
-Failure RedirectedCopy(const std::string& folder, const std::string& copy) {
+Failure RedirectedCopy(const std::string& folder, const std::string& copy, const std::string& standing) {
   Failure failure{"Windows keeps a copy of the game's files outside its folder, and the game client and the "
                   "settings tool use that copy instead of the folder's own."};
   failure.details.emplace_back("Copy", copy);
@@ -44,8 +40,7 @@ Failure RedirectedCopy(const std::string& folder, const std::string& copy) {
   failure.advice = "A mode would change the folder's l2.ini, which the client does not read. Move the game out of "
                    "Program Files to a folder of your own, such as C:\\Games; or, with the game client closed, "
                    "remove that copy (keep it elsewhere first if it holds settings you want: it is the one the "
-                   "client has been using). " +
-                   std::string(kNothingStarted);
+                   "client has been using). " + standing;
   return failure;
 }
 
@@ -74,14 +69,14 @@ std::optional<Failure> FolderRefusal(PlatformOps& platform) {
 
 OpResult CheckFolderBeforeTool(PlatformOps& platform) {
   const std::string folder = platform.AppFolder();
-  if (IsNetworkFolder(folder)) return NetworkFolder(folder);
+  if (IsNetworkFolder(folder)) return NetworkFolder(folder, WhereTheSettingsStand(platform));
   // Looked for first: such a copy exists only where the folder refuses programs' writes.
   if (const std::string store = platform.VirtualStoreFolder(); !store.empty()) {
     for (const auto name : {kClientSettings, kWorkFile}) {
       const std::string copy = store + (store.ends_with('\\') ? "" : "\\") + std::string(name);
       bool present = false;
       if (OpResult failure = ExistsStep(platform, copy, present)) return failure;
-      if (present) return RedirectedCopy(folder, copy);
+      if (present) return RedirectedCopy(folder, copy, WhereTheSettingsStand(platform));
     }
   }
   if (OpResult failure = FileStep(platform, [&] { return FolderRefusal(platform); })) return failure;
