@@ -32,11 +32,15 @@ void MustAtStartUp(OpResult result) {
 }  // namespace
 
 // Runs before the window shows. A second copy or an incomplete client folder ends the
-// program without a word, before any file is touched.
+// program without a word, before any file is touched; a second copy shows the player the
+// first one's box, if it has one, which may have come up behind a game.
 void FormLoad() {
   auto& platform = Form1.Platform();
   SetButtonsEnabled(false);
-  if (platform.PreviousInstance()) platform.EndProgram();
+  if (platform.PreviousInstance()) {
+    platform.BringEarlierBoxForward();
+    platform.EndProgram();
+  }
   // Relative names, the tool's command lines and the patch path must all address the
   // folder that holds the program, whatever folder it was started from.
   MustAtStartUp(platform.SetWorkingFolder(platform.AppFolder()));

@@ -1,14 +1,15 @@
 #include "app/win32_form.h"
 
+#include <uxtheme.h>
+
 #include "app/form_layout.h"
 #include "app/main_window.h"
 #include "app/paced_wait.h"
+#include "platform/win32_attention.h"
 #include "res/resource_ids.h"
 
 namespace kestrane {
 namespace {
-
-constexpr wchar_t kWindowClass[] = L"Kestrane.Form1";
 
 // Functions newer than Windows 7, looked up at run time.
 template <typename Function>
@@ -34,6 +35,19 @@ RECT WindowRectForClient(int width, int height, UINT dpi) {
   else
     AdjustWindowRectEx(&rect, kWindowStyle, FALSE, kWindowExStyle);
   return rect;
+}
+
+// With visual styles Windows draws the class's small icon in the caption even with a dialog
+// frame; the theme's own switch leaves the caption to the name (the taskbar keeps the icon).
+// Every program with a window has the theme library loaded; without it there is no theme.
+void HideCaptionIcon(HWND window) {
+  const HMODULE theme = GetModuleHandleW(L"uxtheme.dll");
+  using SetAttribute = HRESULT(WINAPI*)(HWND, WINDOWTHEMEATTRIBUTETYPE, PVOID, DWORD);
+  const auto set = theme ? reinterpret_cast<SetAttribute>(reinterpret_cast<void*>(GetProcAddress(theme, "SetWindowThemeAttribute")))
+                         : nullptr;
+  if (!set) return;
+  WTA_OPTIONS options{WTNCA_NODRAWICON, WTNCA_NODRAWICON};
+  set(window, WTA_NONCLIENT, &options, sizeof(options));
 }
 
 // The system's message font at the given DPI, not the raw System font.
@@ -70,14 +84,15 @@ bool Win32Form::Create(HINSTANCE instance) {
                                                       GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
   windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = kWindowClass;
+  windowClass.lpszClassName = kFormWindowClass;
   if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
 
   const UINT systemDpi = DpiOfWindow(nullptr);
   const SIZE size = WindowSizeForDpi(systemDpi);
-  window_ = CreateWindowExW(kWindowExStyle, kWindowClass, L"Kestrane", kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+  window_ = CreateWindowExW(kWindowExStyle, kFormWindowClass, L"Kestrane", kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                             size.cx, size.cy, nullptr, nullptr, instance, this);
   if (!window_) return false;
+  HideCaptionIcon(window_);
   for (size_t i = 0; i < kButtonLayout.size(); ++i) {
     const auto& button = kButtonLayout[i];
     buttons_[i] = CreateWindowExW(0, L"BUTTON", std::wstring(button.caption).c_str(),
@@ -88,6 +103,7 @@ bool Win32Form::Create(HINSTANCE instance) {
   lastFocus_ = buttons_[0];
   platform_.AttachWindow(window_, buttons_);
   taskbarButtonCreated_ = RegisterWindowMessageW(L"TaskbarButtonCreated");
+  if (taskbarButtonCreated_) AllowMessageFromShell(window_, taskbarButtonCreated_);
   ApplyDpi(DpiOfWindow(window_));
   return true;
 }
@@ -176,6 +192,10 @@ LRESULT Win32Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noe
       if (const HWND focus = GetFocus(); focus && IsChild(window_, focus))
         return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
       return 0;
+    case WM_ACTIVATEAPP:
+      // The player has turned to Kestrane (its box): the taskbar button has done its part.
+      if (wParam) StopAskingForAttention(window_);
+      break;
     case WM_ACTIVATE:
       // Keep the focused button across a switch to another window and back.
       if (LOWORD(wParam) == WA_INACTIVE) {

@@ -23,6 +23,27 @@ void DiscardInterruptedCopies(PlatformOps& platform) {
   for (const auto name : {kSettingsBackup, kClientSettings, kWorkFile}) platform.DiscardInterruptedCopy(name);
 }
 
+namespace {
+
+// A new backup that cannot be shown to be a true copy is removed: it is that or nothing.
+Failure UncheckedBackupRemoved(PlatformOps& platform, const OpResult& unread) {
+  const bool removed = !platform.RemoveFile(kSettingsBackup);
+  const bool held = unread && unread->kind == FailureKind::InUse;
+  Failure failure = unread ? *unread : Failure{};
+  failure.summary = unread ? "Kestrane could not read back the new backup l2.bak to check it."
+                           : "The backup l2.bak did not come out as a true copy of l2.ini.";
+  failure.details = {{"Files", "l2.ini, l2.bak"},
+                     {"Problem", unread ? "l2.bak could not be read back" : "l2.bak holds other bytes"}};
+  const std::string first = held ? WayOut(FailureKind::InUse) + ", then start" : "Start";
+  failure.advice = removed ? "l2.bak was removed and l2.ini was not changed. " + first +
+                                 " Kestrane again to take the backup anew."
+                           : "l2.bak could not be removed: delete it by hand (l2.ini was not changed), then start "
+                             "Kestrane again to take the backup anew.";
+  return failure;
+}
+
+}  // namespace
+
 // An existing backup is never rewritten: it keeps the settings as they were before any
 // mode run patched them. A new one is the bytes read from "l2.ini" with writers shut out,
 // moved into place whole and only where no file of its name is, then read back: it is a
@@ -41,17 +62,15 @@ OpResult EnsureSettingsBackup(PlatformOps& platform) {
       }))
     return failure;
   if (appeared) return std::nullopt;  // a backup that is there is kept, whoever made it
-  const ReadResult written = platform.ReadBytes(kSettingsBackup);
-  if (!written.failure && written.bytes == settings) return std::nullopt;
-  const OpResult removed = platform.RemoveFile(kSettingsBackup);
-  Failure failure{"The backup l2.bak did not come out as a true copy of l2.ini.",
-                  {{"Files", "l2.ini, l2.bak"},
-                   {"Problem", written.failure ? "l2.bak could not be read back" : "l2.bak holds other bytes"}}};
-  failure.advice = removed ? "l2.bak could not be removed: delete it by hand (l2.ini was not changed), then start "
-                             "Kestrane again to take the backup anew."
-                           : "l2.bak was removed and l2.ini was not changed. Start Kestrane again to take the "
-                             "backup anew.";
-  return failure;
+  // A virus scanner often looks at a fresh file at once: that is no failing disk.
+  std::string readBack;
+  const OpResult unread = RetryWhileInUse(platform, [&] {
+    ReadResult read = platform.ReadBytes(kSettingsBackup);
+    readBack = std::move(read.bytes);
+    return read.failure;
+  });
+  if (!unread && readBack == settings) return std::nullopt;
+  return UncheckedBackupRemoved(platform, unread);
 }
 
 // Settings that already equal the backup are not written again: a normal start-up then
@@ -62,13 +81,19 @@ OpResult RestoreSettingsFromBackup(PlatformOps& platform) {
   bool present = false;
   if (OpResult failure = ExistsStep(platform, kSettingsBackup, present)) return failure;
   if (!present) return std::nullopt;
+  // A file held for a moment is waited for here too, not taken for one that differs: the
+  // copy might fail for another reason (a read-only "l2.ini" that needs no copy).
+  const auto held = [](const OpResult& failure) { return failure && failure->kind == FailureKind::InUse; };
   return FileStep(platform, [&]() -> OpResult {
     const ReadResult stored = platform.ReadBytes(kSettingsBackup);
+    if (held(stored.failure)) return stored.failure;
+    ReadResult current;
     if (!stored.failure) {
-      const ReadResult current = platform.ReadBytes(kClientSettings);
+      current = platform.ReadBytes(kClientSettings);
       if (!current.failure && current.bytes == stored.bytes) return std::nullopt;
     }
-    return platform.CopyOver(kSettingsBackup, kClientSettings);
+    OpResult copied = platform.CopyOver(kSettingsBackup, kClientSettings);
+    return copied && !held(copied) && held(current.failure) ? current.failure : copied;
   });
 }
 

@@ -32,6 +32,18 @@ Failure RunFailure(PlatformOps& platform, std::string_view commandLine, std::str
   return failure;
 }
 
+// A virus scanner looking at a program file makes its start fail as in use for a moment.
+RunId StartWhileInUse(PlatformOps& platform, std::string_view commandLine, Containment containment) {
+  StartResult started;
+  OpResult failure = RetryWhileInUse(platform, [&] {
+    started = platform.StartProgram(commandLine, kShellWindowStyle, containment);
+    return started.failure;
+  });
+  if (failure && failure->kind == FailureKind::NeedsElevation) failure->advice = WayOut(FailureKind::NeedsElevation);
+  Must(failure);
+  return started.run;
+}
+
 // From the first tool run on, "l2.ini" may change under the sequence: any stop puts it back.
 ToolRun StartTool(PlatformOps& platform, std::string_view commandLine, std::string_view summary,
                   std::string_view output) {
@@ -39,9 +51,7 @@ ToolRun StartTool(PlatformOps& platform, std::string_view commandLine, std::stri
   run.outputBefore = platform.StampOf(output);
   run.startedMs = platform.NowMs();
   Form1.EnterStep(ActionStep::ToolRuns);
-  const StartResult started = platform.StartProgram(commandLine, kShellWindowStyle, Containment::Contained);
-  Must(started.failure);
-  run.id = started.run;
+  run.id = StartWhileInUse(platform, commandLine, Containment::Contained);
   Form1.SetActiveRun(run.id);
   return run;
 }
@@ -88,12 +98,9 @@ OpResult CheckToolRun(PlatformOps& platform, const ToolRun& run) {
 
 // The client is started plainly and runs on after Kestrane ends.
 RunId StartClient(PlatformOps& platform) {
-  StartResult started = platform.StartProgram(kClientCommand, kShellWindowStyle, Containment::Plain);
-  if (started.failure && started.failure->kind == FailureKind::NeedsElevation)
-    started.failure->advice = WayOut(FailureKind::NeedsElevation);
-  Must(started.failure);
+  const RunId client = StartWhileInUse(platform, kClientCommand, Containment::Plain);
   Form1.EnterStep(ActionStep::ClientStarted);
-  return started.run;
+  return client;
 }
 
 // A client that reads its settings late must still find the mode's: the restore waits

@@ -13,6 +13,7 @@ set(kestrane_win32_sources
   platform/win32_util.cpp
   platform/win32_files.cpp
   platform/win32_processes.cpp
+  platform/win32_attention.cpp
   platform/win32_platform_ops.cpp
   app/win32_form.cpp)
 set(kestrane_system_libraries user32 gdi32 ole32)

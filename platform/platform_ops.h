@@ -179,6 +179,9 @@ class PlatformOps {
   // The folder holding the running executable: no trailing separator except at a drive root.
   virtual std::string AppFolder() = 0;
   virtual bool PreviousInstance() = 0;
+  // Where the earlier copy shows a box, brings that box in front of the player: a second
+  // start is how a player asks for a Kestrane they cannot see.
+  virtual void BringEarlierBoxForward() = 0;
 
   // The window objects.
   virtual void SetButtonEnabled(ButtonId button, bool enabled) = 0;

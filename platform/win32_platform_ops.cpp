@@ -1,6 +1,7 @@
 #include "platform/win32_platform_ops.h"
 
 #include "platform/program_paths.h"
+#include "platform/win32_attention.h"
 
 namespace kestrane {
 
@@ -124,7 +125,12 @@ std::string Win32PlatformOps::VirtualStoreFolder() {
   return VirtualStoreFolderFor(AppFolder(), windows.substr(0, 2), Narrow(LocalAppDataFolder()));
 }
 
-std::int64_t Win32PlatformOps::NowMs() { return static_cast<std::int64_t>(GetTickCount64()); }
+// Time asleep does not count: a lid closed while the tool runs must not end its run on waking.
+std::int64_t Win32PlatformOps::NowMs() {
+  ULONGLONG hundredNanoseconds = 0;
+  QueryUnbiasedInterruptTime(&hundredNanoseconds);
+  return static_cast<std::int64_t>(hundredNanoseconds / 10000);
+}
 
 // The taskbar object exists only once the shell has made the button (Windows 7 and later);
 // without it, or without the shell's object (as under Wine), progress is simply not shown.
@@ -179,10 +185,17 @@ void Win32PlatformOps::SetWorkingCursor(bool working) {
   }
 }
 
+// Windows gives the foreground only to the program the player works with. Behind a game,
+// the box still comes up above other windows, and the taskbar button flashes until the player
+// turns to it; until then "l2.ini" may hold the mode's settings.
 BoxChoice Win32PlatformOps::ShowErrorBox(std::string_view text, bool offerRetry) {
   const HWND owner = (form_ && IsWindowVisible(form_)) ? form_ : nullptr;
-  const UINT style = offerRetry ? MB_RETRYCANCEL | MB_ICONWARNING : MB_OK | MB_ICONERROR;
-  const int answer = MessageBoxW(owner, Widen(text).c_str(), L"Kestrane", style | MB_SETFOREGROUND);
+  const bool behind = owner ? AskForAttentionUnlessInFront(owner) : !FormInFront(form_);
+  UINT style = offerRetry ? MB_RETRYCANCEL | MB_ICONWARNING : MB_OK | MB_ICONERROR;
+  // System-modal is application-modal with the box topmost, as Windows and Wine both draw it.
+  style |= MB_SETFOREGROUND | (behind ? MB_SYSTEMMODAL : 0);
+  const int answer = MessageBoxW(owner, Widen(text).c_str(), L"Kestrane", style);
+  if (behind && owner) StopAskingForAttention(owner);
   return answer == IDRETRY ? BoxChoice::Retry : BoxChoice::Close;
 }
 
@@ -222,6 +235,8 @@ bool Win32PlatformOps::PreviousInstance() {
   }
   return previousInstance_;
 }
+
+void Win32PlatformOps::BringEarlierBoxForward() { BringBoxOfEarlierCopyForward(kFormWindowClass); }
 
 void Win32PlatformOps::SetShutdownBlockReason(std::string_view reason) {
   if (!form_) return;

@@ -19,6 +19,9 @@ namespace kestrane {
 // A failure of the Windows layer in the words of the program's report.
 Failure ToFailure(const OsFailure& failure);
 
+// The window class of Form1, by which a second copy finds the first.
+inline constexpr wchar_t kFormWindowClass[] = L"Kestrane.Form1";
+
 class Win32PlatformOps final : public PlatformOps {
  public:
   static constexpr UINT_PTR kTimerId = 1;
@@ -55,6 +58,7 @@ class Win32PlatformOps final : public PlatformOps {
   [[noreturn]] void EndProgram(int exitCode = 0) override;
   std::string AppFolder() override;
   bool PreviousInstance() override;
+  void BringEarlierBoxForward() override;
   void SetButtonEnabled(ButtonId button, bool enabled) override;
   void SetTimerInterval(std::int32_t milliseconds) override;
   std::int32_t TimerInterval() const override;

@@ -3,6 +3,7 @@
 #include "tests/e2e/launcher_session.h"
 #include "tests/e2e/window_probe.h"
 #include "tests/standins/standin_common.h"
+#include "tests/support/test_window.h"
 
 namespace kestrane::testing {
 namespace {
@@ -69,6 +70,36 @@ TEST(FailuresEndToEnd, CancelEndsKeepsTheBackupAndTheNextStartRecovers) {
   EXPECT_NE(folder.Read(L"l2.ini"), folder.EncodedSettings()) << "expected the patched settings to remain";
   LauncherRun next(folder);
   ASSERT_TRUE(next.WaitForWindow());
+  EXPECT_EQ(folder.Read(L"l2.ini"), folder.EncodedSettings());
+}
+
+// The restore's box comes up while another program (the game) is in front: it is kept above
+// it, and a second start of Kestrane, the player looking for it, brings it forward. Wine
+// shows neither the foreground lock nor a taskbar, so the flash itself is Windows' alone.
+TEST(FailuresEndToEnd, ABoxBehindTheGameStaysAboveItAndASecondStartBringsItForward) {
+  ClientFolder folder;
+  folder.Write(L"l2.hold", "14");
+  LauncherRun run(folder);
+  ASSERT_TRUE(run.WaitForWindow());
+  run.Click(L"Game Mode");
+  ASSERT_TRUE(folder.WaitForLog("l2", "window shown", 30000));
+  TestWindow game;
+  ASSERT_TRUE(TakeForeground(game.Handle()));
+  const HWND box = run.WaitForErrorBox(30000);
+  ASSERT_TRUE(box);
+  EXPECT_TRUE(GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST) << "the box came up below the game";
+  ASSERT_TRUE(TakeForeground(game.Handle()));
+  {
+    LauncherRun second(folder);
+    ASSERT_TRUE(second.WaitForExit(15000)) << "the second start did not end";
+    EXPECT_EQ(second.ExitCode(), 0u);
+    EXPECT_FALSE(probe::FindFormWindow(second.ProcessId()));
+  }
+  EXPECT_TRUE(WaitForForeground(box, 3000)) << "the first one's box was not brought forward";
+  ASSERT_TRUE(folder.WaitForLog("l2", "let go", 20000));
+  probe::AnswerMessageBox(box, IDRETRY);
+  ASSERT_TRUE(run.WaitForExit(15000));
+  EXPECT_EQ(run.ExitCode(), 0u);
   EXPECT_EQ(folder.Read(L"l2.ini"), folder.EncodedSettings());
 }
 

@@ -442,7 +442,16 @@ void FakePlatformOps::At(std::int64_t atMs, std::function<void()> event) {
 }
 
 void FakePlatformOps::RestartTimerIfArmed() {
-  if (timerEnabled_ && timerInterval_ > 0) timerStartMs_ = nowMs_;
+  if (timerEnabled_ && timerInterval_ > 0) timerStartWallMs_ = nowMs_ + asleepMs_;
+}
+
+// Nothing runs while the machine sleeps: the programs and the holds keep their awake time.
+// The window's timer counts the time asleep, so one that fell due then ticks on waking.
+void FakePlatformOps::SleepAt(std::int64_t atMs, std::int64_t forMs) {
+  At(atMs, [this, forMs] {
+    Record("Sleep", {std::to_string(forMs)});
+    asleepMs_ += forMs;
+  });
 }
 
 // Moves the clock to the next thing that would wake the real message loop: the timer's
@@ -451,7 +460,8 @@ void FakePlatformOps::RestartTimerIfArmed() {
 void FakePlatformOps::DoEvents() {
   ++doEventsCount_;
   const bool timerArmed = timerEnabled_ && timerInterval_ > 0;
-  const std::int64_t tickAt = timerArmed ? timerStartMs_ + timerInterval_ : std::numeric_limits<std::int64_t>::max();
+  const std::int64_t tickAt = timerArmed ? std::max(nowMs_, timerStartWallMs_ + timerInterval_ - asleepMs_)
+                                         : std::numeric_limits<std::int64_t>::max();
   const std::int64_t eventAt = scheduled_.empty() ? std::numeric_limits<std::int64_t>::max() : scheduled_.begin()->first;
   if (!timerArmed && scheduled_.empty()) {
     if (++idlePasses_ > 100000) throw std::logic_error("DoEvents called again and again with nothing pending");
@@ -466,7 +476,7 @@ void FakePlatformOps::DoEvents() {
     return;
   }
   nowMs_ = tickAt;
-  timerStartMs_ = nowMs_;  // the timer is periodic until its handler stops it
+  timerStartWallMs_ = nowMs_ + asleepMs_;  // the timer is periodic until its handler stops it
   Record("Tick", {});
   if (tickHandler_) tickHandler_();
 }
@@ -518,6 +528,11 @@ std::string FakePlatformOps::AppFolder() {
 bool FakePlatformOps::PreviousInstance() {
   Record("PreviousInstance", {});
   return previousInstance_;
+}
+
+void FakePlatformOps::BringEarlierBoxForward() {
+  Record("BringEarlierBoxForward", {});
+  earlierBoxInFront_ = previousInstance_ && earlierShowsBox_;
 }
 
 void FakePlatformOps::SetButtonEnabled(ButtonId button, bool enabled) {

@@ -106,6 +106,7 @@ class FakePlatformOps final : public PlatformOps {
   OpResult ProbeWrite(std::string_view path) override;
   std::string VirtualStoreFolder() override;
   void DoEvents() override;
+  // The time the machine was awake: what the program's bounds count.
   std::int64_t NowMs() override { return nowMs_; }
   void SetShutdownBlockReason(std::string_view reason) override;
   void ShowProgress(ProgressState state, std::int64_t done, std::int64_t total) override;
@@ -114,6 +115,7 @@ class FakePlatformOps final : public PlatformOps {
   [[noreturn]] void EndProgram(int exitCode = 0) override;
   std::string AppFolder() override;
   bool PreviousInstance() override;
+  void BringEarlierBoxForward() override;
   void SetButtonEnabled(ButtonId button, bool enabled) override;
   bool ButtonEnabled(ButtonId button) const;
   void SetTimerInterval(std::int32_t milliseconds) override;
@@ -138,7 +140,12 @@ class FakePlatformOps final : public PlatformOps {
   // The Windows error a program meets when it writes name now (0 when it may): a path past
   // the limit, the folder's refusal, a read-only mark, a holder that shares nothing.
   std::uint32_t WriteRefusalFor(std::string_view name) const;
-  void SetPreviousInstanceFlag(bool running) { previousInstance_ = running; }
+  // Another copy runs; with showsBox, one of its boxes waits behind another program.
+  void SetPreviousInstanceFlag(bool running, bool showsBox = false) {
+    previousInstance_ = running;
+    earlierShowsBox_ = showsBox;
+  }
+  bool EarlierBoxInFront() const { return earlierBoxInFront_; }
   const std::string& WorkingFolder() const { return workingFolder_; }
   // The next StartProgram, CopyOver, RemoveFile, WriteBytes, ReadBytes or FileExists of op
   // ("Start", "Copy", "Delete", "Write", "Read", "Exists") whose first argument equals
@@ -171,6 +178,8 @@ class FakePlatformOps final : public PlatformOps {
   void SetTickHandler(std::function<void()> handler) { tickHandler_ = std::move(handler); }
   // Runs event as a window event once the simulated clock reaches atMs.
   void At(std::int64_t atMs, std::function<void()> event);
+  // The machine sleeps for forMs once the awake clock reaches atMs (a lid closed).
+  void SleepAt(std::int64_t atMs, std::int64_t forMs);
 
   // The fault sweep: fallible operations (Start, Copy, Delete, Write, Read, Exists,
   // SetWorkingFolder, and a copy's Resize and Rewrite where it goes in place) are counted
@@ -287,11 +296,14 @@ class FakePlatformOps final : public PlatformOps {
   std::string workingFolder_ = "C:\\Games\\Client";
   std::string lastErrorText_;
   bool previousInstance_ = false;
+  bool earlierShowsBox_ = false;
+  bool earlierBoxInFront_ = false;
   bool buttons_[3] = {true, true, true};
   std::int32_t timerInterval_ = 0;
   bool timerEnabled_ = false;
-  std::int64_t timerStartMs_ = 0;
+  std::int64_t timerStartWallMs_ = 0;  // awake and asleep time, as the window's timer counts it
   std::int64_t nowMs_ = 0;
+  std::int64_t asleepMs_ = 0;
   std::int64_t writeCount_ = 0;
   int doEventsCount_ = 0;
   int idlePasses_ = 0;

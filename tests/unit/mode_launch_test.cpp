@@ -60,16 +60,42 @@ TEST_F(ModeLaunchTest, DevelopModeWritesTheDevelopValues) {
 }
 
 // The pauses are minimums: a slow decode or encode is waited for, and the steps behind it
-// move back by as much, each keeping its own pause.
-TEST_F(ModeLaunchTest, ASlowDecodeAndASlowEncodeAreWaitedForAndTheModeStillTakesEffect) {
-  ModelTool(kPlain, 8000, 6000);
+// move back by as much, each keeping its own pause. Time asleep counts for no bound.
+struct ToolTimingCase {
+  const char* name;
+  std::int64_t decodeMs, encodeMs;
+  std::int64_t sleepAtMs, sleepForMs;  // the machine sleeps then, for that long
+  std::vector<std::string> timeline;
+};
+
+void PrintTo(const ToolTimingCase& c, std::ostream* out) { *out << c.name; }
+
+class ToolTimingTest : public ModeLaunchTest, public ::testing::WithParamInterface<ToolTimingCase> {};
+
+TEST_P(ToolTimingTest, TheToolIsWaitedForAndTheModeStillTakesEffect) {
+  const ToolTimingCase& c = GetParam();
+  ModelTool(kPlain, c.decodeMs, c.encodeMs);
+  if (c.sleepForMs) fake.SleepAt(c.sleepAtMs, c.sleepForMs);
   const auto ended = RunToEnd(GameModeClick);
   EXPECT_FALSE(ended.failed) << ended.report;
-  EXPECT_THAT(Timeline(), ElementsAre(std::string("0 Start ") + kDecode, "8000 Write C:\\Games\\Client/temp.dat",
-                                      std::string("11000 Start ") + kEncode, "17000 Start l2.exe",
-                                      "22000 Copy l2.bak", "22000 End 0"));
+  EXPECT_EQ(Timeline(), c.timeline);
   EXPECT_EQ(fake.FileBytes("temp.dat"), kGamePatched);
+  EXPECT_EQ(fake.FileBytes("l2.ini"), "STORED");
 }
+
+const ToolTimingCase kToolTimings[] = {
+    {"ASlowDecodeAndASlowEncode", 8000, 6000, 0, 0,
+     {std::string("0 Start ") + kDecode, "8000 Write C:\\Games\\Client/temp.dat", std::string("11000 Start ") + kEncode,
+      "17000 Start l2.exe", "22000 Copy l2.bak", "22000 End 0"}},
+    // A lid closed for two minutes while the decode runs: on waking the decode still has its time.
+    {"TheMachineSleepsDuringTheDecode", 3000, 1000, 2000, 120000,
+     {std::string("0 Start ") + kDecode, "3000 Write C:\\Games\\Client/temp.dat", std::string("6000 Start ") + kEncode,
+      "9000 Start l2.exe", "14000 Copy l2.bak", "14000 End 0"}},
+};
+
+std::string ToolTimingName(const ::testing::TestParamInfo<ToolTimingCase>& param) { return param.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(SlowOrAsleep, ToolTimingTest, ::testing::ValuesIn(kToolTimings), ToolTimingName);
 
 TEST_F(ModeLaunchTest, CloseRequestsDuringTheSequenceAndItsToolWaitAreRefused) {
   ModelTool(kPlain, 7000);

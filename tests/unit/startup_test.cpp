@@ -36,13 +36,15 @@ TEST_F(StartupTest, ExistingBackupIsKeptAndUndoesAnEditedSettingsFile) {
   EXPECT_EQ(fake.FileBytes("l2.bak"), "ORIGINAL");
 }
 
-TEST_F(StartupTest, SecondInstanceEndsSilentlyBeforeAnyFileIsLookedAt) {
+// It shows nothing of its own; a box the first copy shows, perhaps behind a game, comes forward.
+TEST_F(StartupTest, SecondInstanceEndsSilentlyBeforeAnyFileIsLookedAtAndShowsTheFirstOnesBox) {
   PutClientFolder();
-  fake.SetPreviousInstanceFlag(true);
+  fake.SetPreviousInstanceFlag(true, true);
   const auto ended = RunToEnd(FormLoad);
   EXPECT_FALSE(ended.failed);
-  EXPECT_TRUE(Trace({"Exists", "Copy", "Delete", "SetWorkingFolder"}).empty());
+  EXPECT_TRUE(Trace({"Exists", "Copy", "Delete", "SetWorkingFolder", "ErrorBox"}).empty());
   EXPECT_FALSE(fake.ButtonEnabled(ButtonId::Command1));
+  EXPECT_TRUE(fake.EarlierBoxInFront());
 }
 
 class MissingFileTest : public FakeFormTest, public ::testing::WithParamInterface<const char*> {};
