@@ -32,13 +32,16 @@ Failure UncheckedBackupRemoved(PlatformOps& platform, const OpResult& unread) {
   Failure failure = unread ? *unread : Failure{};
   failure.summary = unread ? "Kestrane could not read back the new backup l2.bak to check it."
                            : "The backup l2.bak did not come out as a true copy of l2.ini.";
-  failure.details = {{"Files", "l2.ini, l2.bak"},
-                     {"Problem", unread ? "l2.bak could not be read back" : "l2.bak holds other bytes"}};
-  const std::string first = held ? WayOut(FailureKind::InUse) + ", then start" : "Start";
-  failure.advice = removed ? "l2.bak was removed and l2.ini was not changed. " + first +
-                                 " Kestrane again to take the backup anew."
-                           : "l2.bak could not be removed: delete it by hand (l2.ini was not changed), then start "
-                             "Kestrane again to take the backup anew.";
+  failure.details = {{"Files", "l2.ini, l2.bak"}};
+  if (!unread) failure.details.emplace_back("Problem", "l2.bak holds other bytes");
+  const std::string anew = " Kestrane again to take the backup anew.";
+  if (removed)
+    failure.advice = "l2.bak was removed and l2.ini was not changed. " +
+                     (held ? WayOut(FailureKind::InUse) + ", then start" : std::string("Start")) + anew;
+  else if (held)
+    failure.advice = WayOut(FailureKind::InUse) + "; then delete l2.bak by hand (l2.ini was not changed) and start" + anew;
+  else
+    failure.advice = "l2.bak could not be removed: delete it by hand (l2.ini was not changed), then start" + anew;
   return failure;
 }
 

@@ -82,16 +82,42 @@ TEST_F(StartupTest, FailingBackupWriteEndsWithAnErrorLeavesNoBackupAndButtonsDis
 }
 
 // The backup is the bytes read from "l2.ini", moved into place and read back: one that did
-// not land as read is removed and reported, never kept.
-TEST_F(StartupTest, ABackupThatDoesNotReadBackAsTheSettingsIsRemovedAndReported) {
+// not land as read is removed and reported, never kept; one that another program holds past
+// the retries is reported as held, not as a failing disk.
+struct ReadBackCase {
+  const char* name;
+  std::function<void(FakePlatformOps&, std::string&)> atTheWrite;
+  std::vector<const char*> reportHas;
+  bool backupLeft;
+};
+
+void PrintTo(const ReadBackCase& c, std::ostream* out) { *out << c.name; }
+
+class ReadBackTest : public StartupTest, public ::testing::WithParamInterface<ReadBackCase> {};
+
+TEST_P(ReadBackTest, ANewBackupThatCannotBeShownTrueIsReportedForWhatItIs) {
   PutClientFolder("SETTINGS-1");
-  fake.TamperWithWrite("l2.bak", [](std::string& bytes) { bytes.resize(bytes.size() / 2); });
+  fake.TamperWithWrite("l2.bak", [&](std::string& bytes) { GetParam().atTheWrite(fake, bytes); });
   const auto ended = RunToEnd(FormLoad);
   EXPECT_TRUE(ended.failed);
-  EXPECT_THAT(ended.report, ::testing::HasSubstr("did not come out as a true copy of l2.ini"));
-  EXPECT_FALSE(fake.FileBytes("l2.bak").has_value());
+  for (const char* part : GetParam().reportHas) EXPECT_THAT(ended.report, ::testing::HasSubstr(part));
+  EXPECT_EQ(fake.FileBytes("l2.bak").has_value(), GetParam().backupLeft);
   EXPECT_EQ(fake.FileBytes("l2.ini"), "SETTINGS-1");
 }
+
+const ReadBackCase kReadBackCases[] = {
+    {"OtherBytesAreRemoved", [](FakePlatformOps&, std::string& bytes) { bytes.resize(bytes.size() / 2); },
+     {"did not come out as a true copy of l2.ini", "l2.bak was removed"}, false},
+    {"AHolderPastTheRetriesIsNamed",
+     [](FakePlatformOps& f, std::string&) { f.HoldFile("l2.bak", 10000, Hold::NoSharing); },
+     {"could not read back the new backup", "Windows error 32", "Another program holds the file",
+      "delete l2.bak by hand"},
+     true},
+};
+
+std::string ReadBackName(const ::testing::TestParamInfo<ReadBackCase>& param) { return param.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(ReadBack, ReadBackTest, ::testing::ValuesIn(kReadBackCases), ReadBackName);
 
 // Another program writing "l2.ini" holds it: the backup waits, never copies it mid-write.
 TEST_F(StartupTest, ASettingsFileHeldByAWriterIsWaitedForBeforeTheBackup) {
