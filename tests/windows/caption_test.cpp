@@ -24,6 +24,7 @@ struct TitleRoom {
   int nameWidth = 0;
   int room = 0;           // with this system's close button
   int roomOnWindows10 = 0;
+  bool windows10Font = false;  // the caption font is Windows 10's own (Segoe UI)
 };
 
 TitleRoom MeasureAt(UINT dpi) {
@@ -50,7 +51,8 @@ TitleRoom MeasureAt(UINT dpi) {
   const auto buttonForDpi = User32<int(WINAPI*)(int, UINT)>("GetSystemMetricsForDpi");
   const int button = buttonForDpi ? buttonForDpi(SM_CXSIZE, dpi) : scaled(GetSystemMetrics(SM_CXSIZE));
   const int title = caption - scaled(kTitleInset96) - scaled(kTitleGap96);
-  return {name.cx, title - button, title - scaled(kWindows10CaptionButton96)};
+  return {name.cx, title - button, title - scaled(kWindows10CaptionButton96),
+          lstrcmpiW(metrics.lfCaptionFont.lfFaceName, L"Segoe UI") == 0};
 }
 
 TEST(CaptionLayout, AFixedBorderTheSystemMenuAndTheCloseButtonOnly) {
@@ -61,15 +63,20 @@ TEST(CaptionLayout, AFixedBorderTheSystemMenuAndTheCloseButtonOnly) {
   EXPECT_TRUE(kWindowExStyle & WS_EX_DLGMODALFRAME) << "an icon in the caption leaves the name no room";
 }
 
-// The name in this system's caption font, against its own close button; what Windows 10's
-// wider button would leave is said beside it (its caption font, Segoe UI, is not here).
+// The name in this system's caption font, against its own close button, and, where the caption
+// font is Windows 10's own, against Windows 10's wider button too (Wine's is a wider bold Tahoma,
+// so there the room beside Windows 10's button is only said).
 TEST(CaptionLayout, TheWholeNameFitsBetweenTheFrameAndTheCloseButtonAtEveryDpi) {
   for (const UINT dpi : {96u, 120u, 144u, 192u}) {
     const TitleRoom title = MeasureAt(dpi);
     ASSERT_GT(title.nameWidth, 0) << "could not measure at " << dpi << " DPI";
     EXPECT_LE(title.nameWidth, title.room) << "at " << dpi << " DPI";
+    if (title.windows10Font) {
+      EXPECT_LE(title.nameWidth, title.roomOnWindows10) << "beside Windows 10's caption button at " << dpi << " DPI";
+    }
     std::cout << dpi << " DPI: the name takes " << title.nameWidth << " of " << title.room
-              << " pixels (with Windows 10's caption button: " << title.roomOnWindows10 << ")\n";
+              << " pixels (with Windows 10's caption button: " << title.roomOnWindows10
+              << (title.windows10Font ? ", asserted" : ", not asserted: the caption font here is not Segoe UI") << ")\n";
   }
 }
 
