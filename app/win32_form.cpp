@@ -39,7 +39,8 @@ RECT WindowRectForClient(int width, int height, UINT dpi) {
 
 // With visual styles Windows draws the class's small icon in the caption even with a dialog
 // frame; the theme's own switch leaves the caption to the name (the taskbar keeps the icon).
-// Every program with a window has the theme library loaded; without it there is no theme.
+// Every program with a window has the theme library loaded; without it there is no theme. It is
+// never loaded here: on Windows 7 that could pick up a copy planted in the game's folder.
 void HideCaptionIcon(HWND window) {
   const HMODULE theme = GetModuleHandleW(L"uxtheme.dll");
   using SetAttribute = HRESULT(WINAPI*)(HWND, WINDOWTHEMEATTRIBUTETYPE, PVOID, DWORD);
