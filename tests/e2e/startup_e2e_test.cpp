@@ -2,6 +2,7 @@
 
 #include "tests/e2e/launcher_session.h"
 #include "tests/e2e/window_probe.h"
+#include "tests/support/test_window.h"
 
 namespace kestrane::testing {
 namespace {
@@ -93,6 +94,32 @@ TEST(StartupEndToEnd, ASecondInstanceEndsAtOnceAndTheFirstKeepsItsWindow) {
   EXPECT_EQ(folder.Read(L"l2.ini"), "CHANGED");
   EXPECT_TRUE(IsWindow(window) && IsWindowVisible(window));
   EXPECT_FALSE(first.WaitForExit(0));
+}
+
+// A start-up box comes before the window is shown, so it has no owner; a second start finds
+// it all the same and brings it in front of the other program.
+TEST(StartupEndToEnd, ASecondStartBringsTheFirstOnesStartUpBoxForward) {
+  ClientFolder folder;
+  folder.Write(L"l2.bak", folder.EncodedSettings());
+  folder.Write(L"l2.ini", "CHANGED");
+  UniqueHandle held(CreateFileW(folder.File(L"l2.ini").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held.Valid());
+  TestWindow game;
+  LauncherRun first(folder);
+  const HWND box = first.WaitForErrorBox(20000);
+  ASSERT_TRUE(box) << "the held l2.ini brought no box";
+  EXPECT_FALSE(probe::FindFormWindow(first.ProcessId())) << "the window showed before start-up ended";
+  ASSERT_TRUE(TakeForeground(game.Handle()));
+  {
+    LauncherRun second(folder);
+    ASSERT_TRUE(second.WaitForExit(15000)) << "the second start did not end";
+    EXPECT_EQ(second.ExitCode(), 0u);
+  }
+  EXPECT_TRUE(WaitForForeground(box, 3000)) << "the first one's box was not brought forward";
+  held.Reset();
+  probe::AnswerMessageBox(box, IDRETRY);
+  ASSERT_TRUE(first.WaitForWindow()) << "Retry did not finish the start-up";
+  EXPECT_EQ(folder.Read(L"l2.ini"), folder.EncodedSettings());
 }
 
 }  // namespace
