@@ -19,12 +19,18 @@ void PutStoredSettingsBack(Failure& failure, bool clientStarted) {
   const std::string started =
       (failure.advice.empty() ? "" : failure.advice + " ") + (clientStarted ? "" : "The client was not started. ");
   Form1.EnterStep(ActionStep::Restoring);
-  if (const OpResult restore = RestoreSettingsFromBackup(Form1.Platform())) {
+  bool backupThere = true;
+  if (const OpResult restore = RestoreSettingsFromBackup(Form1.Platform(), &backupThere)) {
     failure.advice = started + "l2.ini could not be put back from l2.bak (Windows error " +
                      std::to_string(restore->error) + "); Kestrane puts it back the next time it starts.";
     return;
   }
   Form1.EnterStep(ActionStep::Settled);
+  if (!backupThere) {
+    failure.advice = started + "There is no l2.bak any more, so l2.ini could not be put back and may keep the "
+                               "mode's settings.";
+    return;
+  }
   if (failure.runMayGoOn)
     failure.advice = started + "l2.ini was put back from l2.bak, but the settings tool could not be ended for "
                                "certain and may still change it: end l2encdec.exe (Task Manager) before you start "

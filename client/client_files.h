@@ -16,7 +16,8 @@ inline constexpr std::string_view kWorkFile = "temp.dat";
 OpResult CheckRequiredFiles(PlatformOps& platform, bool& allPresent);
 void DiscardInterruptedCopies(PlatformOps& platform);
 OpResult EnsureSettingsBackup(PlatformOps& platform);
-OpResult RestoreSettingsFromBackup(PlatformOps& platform);
+// With backupThere, says whether there was an "l2.bak" to put back.
+OpResult RestoreSettingsFromBackup(PlatformOps& platform, bool* backupThere = nullptr);
 OpResult RemoveSettingsBackup(PlatformOps& platform);
 OpResult RemoveWorkFile(PlatformOps& platform);
 

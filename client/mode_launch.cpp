@@ -121,6 +121,17 @@ Failure ClientNotReady(PlatformOps& platform) {
   return failure;
 }
 
+// Start-up always takes a backup, so a missing one was deleted while the mode ran: the mode's
+// settings stay, and the next start would keep them as the stored ones.
+Failure BackupGoneAtTheRestore(PlatformOps& platform) {
+  Failure failure{"l2.bak was gone when Kestrane was to put the settings back.",
+                  {{"Files", "l2.ini, l2.bak"}, {"Folder", platform.AppFolder()}}};
+  failure.advice = "l2.ini keeps the mode's settings, and Kestrane's next start takes a new backup from l2.ini as it "
+                   "is then. If you have a copy of your own l2.ini, put it back first (with the client closed), or "
+                   "let the game's updater repair l2.ini.";
+  return failure;
+}
+
 }  // namespace
 
 // The fixed pauses give the tool and the client their time; each step's outcome is checked
@@ -146,8 +157,10 @@ void RunModeSequence(const ModeProfile& profile) {
   WaitSeconds(5);
   const bool ready = AwaitClientReady(platform, client, clientStartedMs);
   Form1.EnterStep(ActionStep::Restoring);
-  Must(RestoreSettingsFromBackup(platform));
+  bool backupThere = false;
+  Must(RestoreSettingsFromBackup(platform, &backupThere));
   Form1.EnterStep(ActionStep::Settled);
+  if (!backupThere) StopWithFailure(BackupGoneAtTheRestore(platform));
   if (!ready) StopWithFailure(ClientNotReady(platform));
   EndAction();
 }

@@ -201,6 +201,23 @@ TEST_F(ModeLaunchTest, ARunThatTimesOutIsStoppedSoThatItCannotWriteAfterTheResto
   EXPECT_EQ(fake.FileBytes("l2.ini"), "STORED");
 }
 
+// An l2.bak deleted while the mode runs (by hand, or a cleaner) cannot be put back: the box says
+// so, at the restore and at a stop after a failed decode, and never claims it was put back.
+class BackupDeletedTest : public ModeLaunchTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(BackupDeletedTest, IsToldNeverClaimed) {
+  const bool decodeFails = GetParam();
+  if (decodeFails) fake.ScriptRun(kDecode, {300, 1, [&] { fake.PutFile("l2.ini", "HALF-WRITTEN"); }});
+  fake.At(decodeFails ? 200 : 12000, [&] { fake.RemoveFile("l2.bak"); });
+  const auto ended = RunToEnd(GameModeClick);
+  EXPECT_TRUE(ended.failed) << "the mode ended without a word";
+  EXPECT_THAT(ended.report, HasSubstr(decodeFails ? "There is no l2.bak any more" : "l2.bak was gone"));
+  EXPECT_THAT(ended.report, ::testing::Not(HasSubstr("put back from l2.bak")));
+  EXPECT_EQ(fake.CallsOf({"ErrorBox"}).size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(AtTheRestoreAndAtAStop, BackupDeletedTest, ::testing::Bool());
+
 TEST_F(ModeLaunchTest, AFailedRestoreAfterAFailedStepIsToldToThePlayer) {
   fake.ScriptRun(kDecode, {300, 1, [&] { fake.PutFile("l2.ini", "HALF-WRITTEN"); }});
   fake.FailOn("Copy", "l2.bak");
