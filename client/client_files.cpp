@@ -25,10 +25,12 @@ void DiscardInterruptedCopies(PlatformOps& platform) {
 
 namespace {
 
+bool HeldByAnother(const OpResult& failure) { return failure && failure->kind == FailureKind::InUse; }
+
 // A new backup that cannot be shown to be a true copy is removed: it is that or nothing.
 Failure UncheckedBackupRemoved(PlatformOps& platform, const OpResult& unread) {
   const bool removed = !platform.RemoveFile(kSettingsBackup);
-  const bool held = unread && unread->kind == FailureKind::InUse;
+  const bool held = HeldByAnother(unread);
   Failure failure = unread ? *unread : Failure{};
   failure.summary = unread ? "Kestrane could not read back the new backup l2.bak to check it."
                            : "The backup l2.bak did not come out as a true copy of l2.ini.";
@@ -87,17 +89,16 @@ OpResult RestoreSettingsFromBackup(PlatformOps& platform, bool* backupThere) {
   if (!present) return std::nullopt;
   // A file held for a moment is waited for here too, not taken for one that differs: the
   // copy might fail for another reason (a read-only "l2.ini" that needs no copy).
-  const auto held = [](const OpResult& failure) { return failure && failure->kind == FailureKind::InUse; };
   return FileStep(platform, [&]() -> OpResult {
     const ReadResult stored = platform.ReadBytes(kSettingsBackup);
-    if (held(stored.failure)) return stored.failure;
+    if (HeldByAnother(stored.failure)) return stored.failure;
     ReadResult current;
     if (!stored.failure) {
       current = platform.ReadBytes(kClientSettings);
       if (!current.failure && current.bytes == stored.bytes) return std::nullopt;
     }
     OpResult copied = platform.CopyOver(kSettingsBackup, kClientSettings);
-    return copied && !held(copied) && held(current.failure) ? current.failure : copied;
+    return copied && !HeldByAnother(copied) && HeldByAnother(current.failure) ? current.failure : copied;
   });
 }
 
