@@ -27,8 +27,8 @@ void PutStoredSettingsBack(Failure& failure, bool clientStarted) {
   }
   Form1.EnterStep(ActionStep::Settled);
   if (!backupThere) {
-    failure.advice = started + "There is no l2.bak any more, so l2.ini could not be put back and may keep the "
-                               "mode's settings.";
+    failure.advice = started + "There is no l2.bak any more, so l2.ini could not be put back and may not hold "
+                               "your stored settings.";
     return;
   }
   if (failure.runMayGoOn)
