@@ -1,25 +1,26 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "app/box_catalogue.h"
 #include "platform/platform_ops.h"
 
 namespace kestrane {
 
-// The error box's text: the summary, the details, the system's error, what to do.
-std::string DescribeFailure(const Failure& failure);
-// What the player can do about a failed file step, by the kind of error, ending in Retry.
-std::string RetryAdvice(FailureKind kind);
+// The box's text for a failure, where the settings stand as given (for tests and reports).
+std::string DescribeFailure(const Failure& failure, Standing standing = Standing::BackupKept);
 // Whether the player can mend the cause and press Retry without starting Kestrane anew.
 bool RetryCanMend(FailureKind kind);
-// The way out of a cause that Retry cannot mend.
-std::string WayOut(FailureKind kind);
 // Where the stored settings stand if Kestrane ended now, as far as this action goes.
-std::string WhereTheSettingsStand(PlatformOps& platform);
+Standing WhereTheSettingsStand(PlatformOps& platform);
+// Shows the failure's box, composed from the catalogue in the player's button names.
+BoxChoice ShowFailure(PlatformOps& platform, const Failure& failure, Standing standing, bool offerRetry);
 // The one way an action stops: it puts "l2.ini" back where the action's step says it may
 // hold patched settings, reports the failure, and ends the program.
-[[noreturn]] void StopWithFailure(Failure failure);
+// A standing given is what the caller knows better, where the step leaves nothing to put back.
+[[noreturn]] void StopWithFailure(Failure failure, std::optional<Standing> standing = std::nullopt);
 // Goes on when the step succeeded, else stops with its failure.
 void Must(const OpResult& result);
 

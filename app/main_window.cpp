@@ -21,12 +21,8 @@ void SetButtonsEnabled(bool enabled) {
 namespace {
 
 // A start-up that cannot finish may leave "l2.ini" as an earlier run left it: the box says so.
-void MustAtStartUp(OpResult result) {
-  if (!result) return;
-  if (result->advice.empty())
-    result->advice = "Kestrane ends without changing anything. Its next start tries again and, where there is "
-                     "an l2.bak, puts the settings back from it.";
-  StopWithFailure(*result);
+void MustAtStartUp(const OpResult& result) {
+  if (result) StopWithFailure(*result);
 }
 
 }  // namespace
@@ -41,6 +37,8 @@ void FormLoad() {
     platform.BringEarlierBoxForward();
     platform.EndProgram();
   }
+  // Until the restore, "l2.ini" may hold what an earlier run left in it.
+  Form1.EnterStep(ActionStep::Restoring);
   // Relative names, the tool's command lines and the patch path must all address the
   // folder that holds the program, whatever folder it was started from.
   MustAtStartUp(platform.SetWorkingFolder(platform.AppFolder()));
@@ -50,6 +48,7 @@ void FormLoad() {
   DiscardInterruptedCopies(platform);
   MustAtStartUp(EnsureSettingsBackup(platform));
   MustAtStartUp(RestoreSettingsFromBackup(platform));
+  Form1.EnterStep(ActionStep::Settled);
   SetButtonsEnabled(true);
 }
 

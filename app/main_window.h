@@ -12,7 +12,7 @@ enum class ActionStep {
   Preparing,      // a mode has changed nothing yet: its checks before the first tool run
   ToolRuns,       // a tool run has started: "l2.ini" may hold patched or half-written settings
   ClientStarted,  // the client runs on the patched settings; they go back at the restore
-  Restoring,      // the action's own restore is under way
+  Restoring,      // the action's own restore is under way, or start-up's (until it is done)
 };
 
 // The program's one window. Its buttons and timer live behind the platform that the
@@ -32,6 +32,10 @@ class MainForm {
   bool SettingsMayBePatched() const {
     return actionRunning_ && step_ != ActionStep::Settled && step_ != ActionStep::Preparing;
   }
+  // Whether the mode's encode has been checked: "l2.ini" holds the mode's settings until the
+  // restore.
+  bool ModeInSettings() const { return SettingsMayBePatched() && modeInSettings_; }
+  void SetModeInSettings(bool in) { modeInSettings_ = in; }
   // The tool run the running action waits on, if any: a session end must stop it.
   RunId ActiveRun() const { return activeRun_; }
   void SetActiveRun(RunId run) { activeRun_ = run; }
@@ -48,6 +52,7 @@ class MainForm {
   bool buttonsEnabled_ = false;
   bool actionRunning_ = false;
   ActionStep step_ = ActionStep::Settled;
+  bool modeInSettings_ = false;
   RunId activeRun_ = RunId::None;
   std::int64_t plannedMs_ = 0;
   std::int64_t passedMs_ = 0;

@@ -29,21 +29,9 @@ bool HeldByAnother(const OpResult& failure) { return failure && failure->kind ==
 
 // A new backup that cannot be shown to be a true copy is removed: it is that or nothing.
 Failure UncheckedBackupRemoved(PlatformOps& platform, const OpResult& unread) {
-  const bool removed = !platform.RemoveFile(kSettingsBackup);
-  const bool held = HeldByAnother(unread);
-  Failure failure = unread ? *unread : Failure{};
-  failure.summary = unread ? "Kestrane could not read back the new backup l2.bak to check it."
-                           : "The backup l2.bak did not come out as a true copy of l2.ini.";
-  failure.details = {{"Files", "l2.ini, l2.bak"}};
-  if (!unread) failure.details.emplace_back("Problem", "l2.bak holds other bytes");
-  const std::string anew = " Kestrane again to take the backup anew.";
-  if (removed)
-    failure.advice = "l2.bak was removed and l2.ini was not changed. " +
-                     (held ? WayOut(FailureKind::InUse) + ", then start" : std::string("Start")) + anew;
-  else if (held)
-    failure.advice = WayOut(FailureKind::InUse) + "; then delete l2.bak by hand (l2.ini was not changed) and start" + anew;
-  else
-    failure.advice = "l2.bak could not be removed: delete it by hand (l2.ini was not changed), then start" + anew;
+  Failure failure = unread ? *unread : Failure{Operation::Read, {{Detail::File, std::string(kSettingsBackup)}}};
+  failure.box = unread ? Box::BackupUnreadable : Box::BackupNotTrue;
+  failure.removed = !platform.RemoveFile(kSettingsBackup);
   return failure;
 }
 

@@ -10,37 +10,23 @@ namespace {
 // The longest name Kestrane makes beside the client's files: the work copy's temporary.
 std::string LongestNameMade() { return TemporaryCopyName(kWorkFile); }
 
-std::string SummaryFor(FailureKind kind) {
+// Causes that only the folder explains; any other error of the check is the file's to tell.
+bool IsTheFoldersCause(FailureKind kind) {
   switch (kind) {
-    case FailureKind::FolderDenied: return "Windows does not let Kestrane write in its folder.";
-    case FailureKind::FolderGuarded: return "Windows' ransomware protection keeps Kestrane from making files in its folder.";
-    case FailureKind::MediaWriteProtected: return "The disk that holds Kestrane's folder is write-protected.";
-    case FailureKind::PathTooLong: return "The path of Kestrane's folder is too long for the files it makes there.";
-    case FailureKind::DriveGone: return "The drive or network folder that holds Kestrane's folder is not reachable.";
-    case FailureKind::QuotaExceeded: return "Your disk quota is used up, so Kestrane cannot make files in its folder.";
-    case FailureKind::DiskFull: return "The disk that holds Kestrane's folder is full.";
-    default: return {};
+    case FailureKind::FolderDenied:
+    case FailureKind::FolderGuarded:
+    case FailureKind::MediaWriteProtected:
+    case FailureKind::PathTooLong:
+    case FailureKind::DriveGone:
+    case FailureKind::QuotaExceeded:
+    case FailureKind::DiskFull: return true;
+    default: return false;
   }
 }
 
-Failure NetworkFolder(const std::string& folder, const std::string& standing) {
-  Failure failure{"Kestrane's folder is a network folder, where the settings tool cannot run."};
-  failure.details.emplace_back("Folder", folder);
-  failure.advice = "Windows' command interpreter, which runs the settings tool, cannot work in a folder named by its "
-                   "network path. Map the network folder to a drive letter (Explorer, This PC, Map network drive) "
-                   "and start Kestrane from that drive, or copy the game to a local disk. " + standing;
-  return failure;
-}
-
-Failure RedirectedCopy(const std::string& folder, const std::string& copy, const std::string& standing) {
-  Failure failure{"Windows keeps a copy of the game's files outside its folder, and the game client and the "
-                  "settings tool use that copy instead of the folder's own."};
-  failure.details.emplace_back("Copy", copy);
-  failure.details.emplace_back("Folder", folder);
-  failure.advice = "A mode would change the folder's l2.ini, which the client does not read. Move the game out of "
-                   "Program Files to a folder of your own, such as C:\\Games; or, with the game client closed, "
-                   "remove that copy (keep it elsewhere first if it holds settings you want: it is the one the "
-                   "client has been using). " + standing;
+Failure FolderCause(Box box, const std::string& folder) {
+  Failure failure{Operation::CheckFolder, {{Detail::Folder, folder}}};
+  failure.box = box;
   return failure;
 }
 
@@ -49,42 +35,43 @@ Failure RedirectedCopy(const std::string& folder, const std::string& copy, const
 std::optional<Failure> FolderRefusal(PlatformOps& platform) {
   const std::string folder = platform.AppFolder();
   if (PathTooLongFor(folder, LongestNameMade())) {
-    Failure failure{SummaryFor(FailureKind::PathTooLong)};
-    failure.details.emplace_back("Folder", folder);
-    failure.details.emplace_back("Problem", "with Kestrane's name " + LongestNameMade() + " it passes Windows' limit of " +
-                                                std::to_string(kMaxPathLength) + " characters");
+    Failure failure = FolderCause(Box::FromKind, folder);
     failure.kind = FailureKind::PathTooLong;
     return failure;
   }
   OpResult probe = RetryWhileInUse(platform, [&] { return platform.ProbeFolder(); });
-  if (!probe) return std::nullopt;
-  Failure failure{SummaryFor(probe->kind)};
-  failure.details.emplace_back("Folder", folder);
+  if (!probe || !IsTheFoldersCause(probe->kind)) return std::nullopt;  // not the folder's doing, as far as it can tell
+  Failure failure = FolderCause(Box::FromKind, folder);
   failure.error = probe->error;
   failure.errorText = probe->errorText;
-  if (failure.summary.empty()) return std::nullopt;  // not the folder's doing, as far as the probe can tell
   failure.kind = probe->kind;
   return failure;
 }
 
+// Windows redirects only 32-bit programs without an execution level in their manifest: a
+// copy that neither the tool nor the client can be sent to is no cause.
+bool AProgramMayBeRedirected(PlatformOps& platform) {
+  return platform.MayBeRedirected(kClientProgram) || platform.MayBeRedirected(kEncoderTool);
+}
+
 OpResult CheckFolderBeforeTool(PlatformOps& platform) {
   const std::string folder = platform.AppFolder();
-  if (IsNetworkFolder(folder)) return NetworkFolder(folder, WhereTheSettingsStand(platform));
+  if (IsNetworkFolder(folder)) return FolderCause(Box::NetworkFolder, folder);
   // Looked for first: such a copy exists only where the folder refuses programs' writes.
-  if (const std::string store = platform.VirtualStoreFolder(); !store.empty()) {
+  if (const std::string store = platform.VirtualStoreFolder(); !store.empty() && AProgramMayBeRedirected(platform)) {
     for (const auto name : {kClientSettings, kWorkFile}) {
       const std::string copy = store + (store.ends_with('\\') ? "" : "\\") + std::string(name);
       bool present = false;
       if (OpResult failure = ExistsStep(platform, copy, present)) return failure;
-      if (present) return RedirectedCopy(folder, copy, WhereTheSettingsStand(platform));
+      if (present) {
+        Failure failure = FolderCause(Box::RedirectedCopy, folder);
+        failure.details.insert(failure.details.begin(), {Detail::Copy, copy});
+        return failure;
+      }
     }
   }
   if (OpResult failure = FileStep(platform, [&] { return FolderRefusal(platform); })) return failure;
-  return FileStep(platform, [&] {
-    OpResult refused = platform.ProbeWrite(kClientSettings);
-    if (refused) refused->summary = "The settings tool could not write l2.ini now.\n\n" + refused->summary;
-    return refused;
-  });
+  return FileStep(platform, [&] { return platform.ProbeWrite(kClientSettings); });
 }
 
 }  // namespace kestrane

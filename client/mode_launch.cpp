@@ -15,21 +15,26 @@ namespace {
 // One run of the settings tool and the file it is to write.
 struct ToolRun {
   std::string_view commandLine;
-  std::string_view summary;  // what the player is told when it fails
+  Box failed;  // what the player is told when it fails
   std::string_view output;
   RunId id = RunId::None;
   std::int64_t startedMs = 0;
   std::optional<FileStamp> outputBefore;
 };
 
-constexpr std::string_view kEncodeFailed = "The settings tool could not encode temp.dat into l2.ini.";
-
-Failure RunFailure(PlatformOps& platform, std::string_view commandLine, std::string_view summary,
-                   std::vector<std::pair<std::string, std::string>> more) {
-  Failure failure{std::string(summary), {{"Command line", std::string(commandLine)}}};
-  failure.details.insert(failure.details.end(), more.begin(), more.end());
-  failure.details.emplace_back("Folder", platform.AppFolder());
+Failure RunFailure(PlatformOps& platform, std::string_view commandLine, Box box,
+                   std::optional<std::uint32_t> exitCode = std::nullopt) {
+  Failure failure{Operation::Start, {{Detail::CommandLine, std::string(commandLine)}}};
+  if (exitCode) failure.details.emplace_back(Detail::ExitCode, std::to_string(*exitCode));
+  failure.details.emplace_back(Detail::Folder, platform.AppFolder());
+  failure.box = box;
   return failure;
+}
+
+// A start that fails is the program's, or the missing interpreter's, or the client's demand.
+Box WhyNotStarted(const Failure& failure) {
+  if (failure.kind == FailureKind::NeedsElevation) return Box::NeedsElevation;
+  return failure.operation == Operation::FindInterpreter ? Box::NoInterpreter : Box::ProgramNotStarted;
 }
 
 // A virus scanner looking at a program file makes its start fail as in use for a moment.
@@ -39,15 +44,14 @@ RunId StartWhileInUse(PlatformOps& platform, std::string_view commandLine, Conta
     started = platform.StartProgram(commandLine, kShellWindowStyle, containment);
     return started.failure;
   });
-  if (failure && failure->kind == FailureKind::NeedsElevation) failure->advice = WayOut(FailureKind::NeedsElevation);
+  if (failure) failure->box = WhyNotStarted(*failure);
   Must(failure);
   return started.run;
 }
 
 // From the first tool run on, "l2.ini" may change under the sequence: any stop puts it back.
-ToolRun StartTool(PlatformOps& platform, std::string_view commandLine, std::string_view summary,
-                  std::string_view output) {
-  ToolRun run{commandLine, summary, output};
+ToolRun StartTool(PlatformOps& platform, std::string_view commandLine, Box failed, std::string_view output) {
+  ToolRun run{commandLine, failed, output};
   run.outputBefore = platform.StampOf(output);
   run.startedMs = platform.NowMs();
   Form1.EnterStep(ActionStep::ToolRuns);
@@ -78,21 +82,14 @@ OpResult CheckToolRun(PlatformOps& platform, const ToolRun& run) {
   AwaitUntil(platform, run.startedMs, kToolTimeoutSeconds, [&] { return (exitCode = platform.ExitCodeOf(run.id)).has_value(); });
   Form1.SetActiveRun(RunId::None);
   if (!exitCode) {
-    Failure failure = RunFailure(platform, run.commandLine,
-                                 "The settings tool did not finish within " + std::to_string(kToolTimeoutSeconds) +
-                                     " seconds.",
-                                 {});
+    Failure failure = RunFailure(platform, run.commandLine, Box::ToolTimedOut);
     failure.runMayGoOn = !platform.StopRun(run.id);  // a late write must not land after the restore
     return failure;
   }
-  const std::pair<std::string, std::string> code{"Exit code", std::to_string(*exitCode)};
-  if (*exitCode != 0) return RunFailure(platform, run.commandLine, run.summary, {code});
+  // A stale, missing or empty output tells the same as an exit code that is not 0.
   const auto stamp = platform.StampOf(run.output);
-  const std::string name(run.output);
-  if (!stamp) return RunFailure(platform, run.commandLine, run.summary, {code, {"Problem", name + " was not written"}});
-  if (stamp == run.outputBefore)
-    return RunFailure(platform, run.commandLine, run.summary, {code, {"Problem", name + " was not rewritten"}});
-  if (stamp->size == 0) return RunFailure(platform, run.commandLine, run.summary, {code, {"Problem", name + " is empty"}});
+  if (*exitCode != 0 || !stamp || stamp == run.outputBefore || stamp->size == 0)
+    return RunFailure(platform, run.commandLine, run.failed, exitCode);
   return std::nullopt;
 }
 
@@ -111,24 +108,14 @@ bool AwaitClientReady(PlatformOps& platform, RunId client, std::int64_t startedM
                     [&] { return platform.ReadinessOf(client) != Readiness::Starting; });
 }
 
-Failure ClientNotReady(PlatformOps& platform) {
-  Failure failure = RunFailure(platform, kClientCommand,
-                               "The game client had not finished starting within " +
-                                   std::to_string(kClientReadySeconds) + " seconds.",
-                               {});
-  failure.advice = "l2.ini was put back from l2.bak all the same, so this start of the client may not use the mode's "
-                   "settings. If it does not, close the client and try again.";
-  return failure;
-}
+Failure ClientNotReady(PlatformOps& platform) { return RunFailure(platform, kClientCommand, Box::ClientNotReady); }
 
 // Start-up always takes a backup, so a missing one was deleted while the mode ran: the mode's
 // settings stay, and the next start would keep them as the stored ones.
 Failure BackupGoneAtTheRestore(PlatformOps& platform) {
-  Failure failure{"l2.bak was gone when Kestrane was to put the settings back.",
-                  {{"Files", "l2.ini, l2.bak"}, {"Folder", platform.AppFolder()}}};
-  failure.advice = "l2.ini keeps the mode's settings, and Kestrane's next start takes a new backup from l2.ini as it "
-                   "is then. If you have a copy of your own l2.ini, put it back first (with the client closed), or "
-                   "let the game's updater repair l2.ini.";
+  Failure failure{Operation::Copy, {{Detail::From, platform.AppFolder() + "\\" + std::string(kSettingsBackup)},
+                                    {Detail::To, platform.AppFolder() + "\\" + std::string(kClientSettings)}}};
+  failure.box = Box::BackupGoneAtRestore;
   return failure;
 }
 
@@ -144,14 +131,15 @@ void RunModeSequence(const ModeProfile& profile) {
   Form1.EnterStep(ActionStep::Preparing);
   Must(CheckFolderBeforeTool(platform));
   Must(RemoveWorkFile(platform));  // an earlier run's copy must not pass for this one's
-  const ToolRun decode = StartTool(platform, kDecodeCommand, kDecodeFailed, kWorkFile);
+  const ToolRun decode = StartTool(platform, kDecodeCommand, Box::DecodeFailed, kWorkFile);
   WaitSeconds(5);
   Must(CheckToolRun(platform, decode));
   Must(PatchClientSettings(platform, profile));
   WaitSeconds(3);
-  const ToolRun encode = StartTool(platform, kEncodeCommand, kEncodeFailed, kClientSettings);
+  const ToolRun encode = StartTool(platform, kEncodeCommand, Box::EncodeFailed, kClientSettings);
   WaitSeconds(3);
   Must(CheckToolRun(platform, encode));
+  Form1.SetModeInSettings(true);
   const std::int64_t clientStartedMs = platform.NowMs();
   const RunId client = StartClient(platform);
   WaitSeconds(5);
@@ -160,8 +148,8 @@ void RunModeSequence(const ModeProfile& profile) {
   bool backupThere = false;
   Must(RestoreSettingsFromBackup(platform, &backupThere));
   Form1.EnterStep(ActionStep::Settled);
-  if (!backupThere) StopWithFailure(BackupGoneAtTheRestore(platform));
-  if (!ready) StopWithFailure(ClientNotReady(platform));
+  if (!backupThere) StopWithFailure(BackupGoneAtTheRestore(platform), Standing::ModeKeptNoBackup);
+  if (!ready) StopWithFailure(ClientNotReady(platform), Standing::PutBack);
   EndAction();
 }
 

@@ -6,10 +6,10 @@
 namespace kestrane {
 namespace {
 
-constexpr std::string_view kPatchFailed = "The mode's settings could not be written.";
-
-Failure PatchFailure(const std::string& path, const std::string& problem) {
-  return {std::string(kPatchFailed), {{"File", path}, {"Problem", problem}}};
+Failure PatchFailure(const std::string& path, Box box) {
+  Failure failure{Operation::Write, {{Detail::File, path}}};
+  failure.box = box;
+  return failure;
 }
 
 // What a reader of the work copy must see after the patch: every setting as before, and
@@ -18,7 +18,7 @@ OpResult CheckPatched(const std::string& written, const SettingsText& before, co
                       const std::string& path) {
   const DecodedSettings after = DecodeSettingsText(written);
   if (!after.settings || after.settings->form != before.form)
-    return PatchFailure(path, "the work copy did not keep its text form");
+    return PatchFailure(path, Box::PatchNotKept);
   IniSettings expected = ReadIniSettings(before.text);
   for (const auto& setting : profile.settings)
     expected[IniSettingKey(kSettingsSection, setting.key)] = {
@@ -27,10 +27,10 @@ OpResult CheckPatched(const std::string& written, const SettingsText& before, co
   for (const auto& [key, setting] : expected) {
     const auto found = actual.find(key);
     if (found == actual.end() || found->second.value != setting.value)
-      return PatchFailure(path, setting.name + " does not read back as " + setting.value);
+      return PatchFailure(path, Box::PatchNotKept);
   }
   for (const auto& [key, setting] : actual)
-    if (!expected.contains(key)) return PatchFailure(path, setting.name + " appeared");
+    if (!expected.contains(key)) return PatchFailure(path, Box::PatchNotKept);
   return std::nullopt;
 }
 
@@ -58,18 +58,14 @@ OpResult PatchSettingsFile(PlatformOps& platform, const std::string& path, const
       }))
     return failure;
   if (read.failure)
-    return Failure{std::string(kDecodeFailed), {{"File", path}, {"Problem", "temp.dat was gone when it was to be patched"}}};
+    return PatchFailure(path, Box::WorkFileGone);
   const DecodedSettings before = DecodeSettingsText(read.bytes);
-  if (!before.settings) return PatchFailure(path, "temp.dat cannot be changed safely: " + before.problem);
+  if (!before.settings) return PatchFailure(path, Box::TextFormUnchangeable);
   SettingsText patched = *before.settings;
   for (const auto& setting : profile.settings)
     patched.text = WithIniValue(patched.text, kSettingsSection, setting.key, setting.value);
   const std::string bytes = EncodeSettingsText(patched);
-  if (OpResult failure = FileStep(platform, [&] {
-        OpResult written = platform.WriteBytes(path, bytes, Overwrite::Allowed);
-        if (written) written->summary = std::string(kPatchFailed) + "\n\n" + written->summary;
-        return written;
-      }))
+  if (OpResult failure = FileStep(platform, [&] { return platform.WriteBytes(path, bytes, Overwrite::Allowed); }))
     return failure;
   std::string written;
   if (OpResult failure = ReadStep(platform, path, written)) return failure;

@@ -10,7 +10,6 @@ namespace kestrane {
 
 inline constexpr std::string_view kSettingsSection = "URL";
 inline constexpr std::string_view kWorkFileSuffix = "/temp.dat";
-inline constexpr std::string_view kDecodeFailed = "The settings tool could not decode l2.ini.";
 
 struct ProfileSetting {
   std::string_view key;

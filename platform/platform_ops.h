@@ -50,18 +50,53 @@ constexpr FailureKind KindOfWindowsError(std::uint32_t error) {
   }
 }
 
-// What went wrong, in words for the player: a summary, labelled details (files, command
-// line, exit code, folder), and the system's error number and text where there is one.
+// What a failed step was doing. The platform says what and where, never in words: every
+// text a box shows comes from the box catalogue.
+enum class Operation {
+  None,
+  Copy,
+  Read,
+  Write,
+  Delete,
+  Query,            // whether a file exists
+  Start,            // a program
+  FindInterpreter,  // the system's command interpreter
+  UseFolder,        // make the program's folder the working folder
+  CheckFolder,      // make and remove a check file of Kestrane's own
+  OpenForWriting,   // whether a file could be written now
+};
+
+// What a detail line of a box names: a whole path, a command line, an exit code.
+enum class Detail { File, From, To, Folder, Program, CommandLine, ExitCode, Copy };
+
+// The catalogue's entry that tells a failure. FromKind: a failed step on a file, told by the
+// kind of its error (and, for an existence query, by that).
+enum class Box {
+  FromKind,
+  // a file step, by the kind of error
+  FileInUse, FileProtected, DiskFull, DriveGone, QuotaUsedUp, DiskLocked, FileMissing, FileUnknown, FileOther,
+  // the folder is the cause
+  FolderDenied, FolderGuarded, PathTooLong, NetworkFolder, RedirectedCopy,
+  // a mode's steps
+  DecodeFailed, EncodeFailed, ToolTimedOut, TextFormUnchangeable, PatchNotKept, WorkFileGone, NoInterpreter,
+  ProgramNotStarted, NeedsElevation, ClientNotReady, BackupGoneAtRestore,
+  // the first start's backup
+  BackupNotTrue, BackupUnreadable,
+};
+
+// What went wrong: the step, where, and the system's error number and text where there is
+// one. The logic names the cause (box) where the error alone does not.
 struct Failure {
-  std::string summary;
-  std::vector<std::pair<std::string, std::string>> details;
+  Operation operation = Operation::None;
+  std::vector<std::pair<Detail, std::string>> details;
   std::uint32_t error = 0;
   std::string errorText;
-  std::string advice;  // what the player can do, or what was done for them
+  Box box = Box::FromKind;
   FailureKind kind = FailureKind::Other;
   bool shown = false;            // the player has seen it already
   bool runMayGoOn = false;       // a tool run could not be ended and may still write
   bool mayBeDamaged = false;     // a rewrite in place stopped part-way through the file
+  bool removed = true;           // a new backup that could not be shown true was removed
 };
 // Empty on success. Operations report their failures; the caller decides what follows.
 using OpResult = std::optional<Failure>;
@@ -107,6 +142,17 @@ struct FileStamp {
 
 enum class BoxChoice { Close, Retry };
 
+// An error for a failure; a warning for a start that may not have the mode.
+enum class BoxIcon { Error, Warning };
+
+// A box as the player reads it, composed from the catalogue.
+struct BoxMessage {
+  std::string text;
+  int ownWords = 0;  // Kestrane's own words in it, paths, commands and Windows' line aside
+  bool offerRetry = false;
+  BoxIcon icon = BoxIcon::Error;
+};
+
 // What the taskbar button shows: nothing, how far, busy without a measure, or an error.
 enum class ProgressState { None, Normal, Waiting, Error };
 
@@ -147,10 +193,11 @@ class PlatformOps {
   virtual void DiscardInterruptedCopy(std::string_view destination) = 0;
   // Makes folder the working folder that relative names are resolved against.
   virtual OpResult SetWorkingFolder(std::string_view folder) = 0;
-  // Creates and removes a small file of Kestrane's own in the working folder, to tell the
-  // folder's refusal of new files from a file's: kind FolderDenied where it is refused as
-  // access denied, FolderGuarded where a folder that is there refuses it as not found,
-  // otherwise the error's kind.
+  // Creates and removes a small file of Kestrane's own in the working folder, under a name
+  // no file has, to tell the folder's refusal of new files from a file's: kind FolderDenied
+  // where it is refused as access denied and no file of that name stands in the way,
+  // FolderGuarded where a folder that is there refuses it as not found, otherwise the
+  // error's kind.
   virtual OpResult ProbeFolder() = 0;
   // Opens an existing file for writing, sharing everything, and changes nothing: whether a
   // program could write it now (a read-only mark, permissions, a holder without sharing).
@@ -159,6 +206,9 @@ class PlatformOps {
   // starts that have no manifest of their own, and reads them back from: empty where no
   // redirection can apply (not on the system drive, or no virtualization for Kestrane's user).
   virtual std::string VirtualStoreFolder() = 0;
+  // Whether Windows may redirect that program of the folder: a 32-bit program whose
+  // manifest, if it has one, names no execution level. Only those are ever redirected.
+  virtual bool MayBeRedirected(std::string_view program) = 0;
 
   // Handles the window events that are waiting (waiting for the next one if none is).
   virtual void DoEvents() = 0;
@@ -171,8 +221,11 @@ class PlatformOps {
   virtual void ShowProgress(ProgressState state, std::int64_t done, std::int64_t total) = 0;
   // The working-in-background cursor over the window, or the normal arrow.
   virtual void SetWorkingCursor(bool working) = 0;
-  // Shows the error box captioned "Kestrane"; with offerRetry it asks Retry or Cancel.
-  virtual BoxChoice ShowErrorBox(std::string_view text, bool offerRetry) = 0;
+  // Shows the box captioned "Kestrane"; with offerRetry it asks Retry or Cancel.
+  virtual BoxChoice ShowErrorBox(const BoxMessage& box) = 0;
+  // The caption of a box's button as Windows shows it in the player's language (Retry, or
+  // Close for Cancel), without its accelerator mark; empty where Windows does not say.
+  virtual std::string ButtonName(BoxChoice button) = 0;
   // Ends the program at once; nothing after the call runs.
   [[noreturn]] virtual void EndProgram(int exitCode = 0) = 0;
 

@@ -1,6 +1,7 @@
 #include "platform/program_paths.h"
 
 #include <cctype>
+#include <string>
 
 namespace kestrane {
 namespace {
@@ -36,8 +37,37 @@ std::string TemporaryCopyName(std::string_view destination) {
   return std::string(destination) + ".kestrane-partial";
 }
 
+// A four-byte sequence is a pair of UTF-16 characters; continuation bytes count for nothing.
+std::size_t Utf16Length(std::string_view utf8) {
+  std::size_t length = 0;
+  for (const char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte & 0xC0) != 0x80) length += byte >= 0xF0 ? 2 : 1;
+  }
+  return length;
+}
+
 bool PathTooLongFor(std::string_view folder, std::string_view name) {
-  return JoinPath(folder, name).size() > kMaxPathLength;
+  return Utf16Length(JoinPath(folder, name)) > kMaxPathLength;
+}
+
+std::string FolderCheckName(int attempt) { return "kestrane-check-" + std::to_string(attempt) + ".tmp"; }
+
+std::string CaptionWithoutMark(std::string_view caption) {
+  std::string plain;
+  for (size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] != '&') {
+      plain += caption[i];
+    } else if (i + 1 < caption.size() && caption[i + 1] == '&') {
+      plain += '&';
+      ++i;
+    } else if (!plain.empty() && plain.back() == '(' && i + 2 < caption.size() && caption[i + 2] == ')') {
+      plain.pop_back();  // "(&R)": the whole mark goes
+      i += 2;
+    }
+  }
+  while (!plain.empty() && plain.back() == ' ') plain.pop_back();
+  return plain;
 }
 
 namespace {

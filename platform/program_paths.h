@@ -22,8 +22,18 @@ std::string TemporaryCopyName(std::string_view destination);
 
 // The longest path Windows takes without its long-path opt-in, which older versions lack.
 inline constexpr std::size_t kMaxPathLength = 259;
-// Whether a file of that name inside folder would pass kMaxPathLength.
+// Whether a file of that name inside folder would pass kMaxPathLength. Windows counts UTF-16
+// characters, and the names here are UTF-8.
 bool PathTooLongFor(std::string_view folder, std::string_view name);
+// The length of a UTF-8 text in UTF-16 characters, as Windows counts a path.
+std::size_t Utf16Length(std::string_view utf8);
+
+// The name of a folder check's file, the attempt-th of one check (from 1).
+std::string FolderCheckName(int attempt);
+
+// A button's caption as a sentence names it: without its keyboard mark ("&Retry", or the
+// "(&R)" that East Asian captions end with); "&&" stays one "&".
+std::string CaptionWithoutMark(std::string_view caption);
 
 // A folder named by its network path (\\server\share\...), which the system's command
 // interpreter cannot work in; a drive letter behind "\\?\" or "\\.\" is local.

@@ -22,7 +22,7 @@ std::wstring TemporaryFor(const std::wstring& destination) {
 }
 
 OsFailure CopyFailure(const std::wstring& source, const std::wstring& destination, DWORD error) {
-  return {L"copy a file", {{L"From", FullPath(source)}, {L"To", FullPath(destination)}}, error};
+  return {Operation::Copy, {{Detail::From, FullPath(source)}, {Detail::To, FullPath(destination)}}, error};
 }
 
 // Copies everything readable from `from` to `to`; 0 on success, else the error number.
@@ -90,7 +90,7 @@ OsResult QueryPathExists(const std::wstring& path, bool& exists) {
   if (exists) return std::nullopt;
   const DWORD error = GetLastError();
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return std::nullopt;
-  return OsFailure{L"find out whether a file exists", {{L"File", FullPath(path)}}, error};
+  return OsFailure{Operation::Query, {{Detail::File, FullPath(path)}}, error};
 }
 
 OsResult WriteTemporaryCopy(const std::wstring& source, const std::wstring& destination) {
@@ -150,12 +150,12 @@ OsResult DeleteFileNamed(const std::wstring& path) {
   if (DeleteFileW(path.c_str())) return std::nullopt;
   const DWORD error = WhyRefused(path, GetLastError());
   if (error == ERROR_FILE_NOT_FOUND) return std::nullopt;
-  return OsFailure{L"delete a file", {{L"File", FullPath(path)}}, error};
+  return OsFailure{Operation::Delete, {{Detail::File, FullPath(path)}}, error};
 }
 
 OsResult WriteBytesOver(const std::wstring& destination, std::string_view bytes, bool replaceExisting) {
   const std::wstring temporary = TemporaryFor(destination);
-  const auto failed = [&](DWORD error) { return OsFailure{L"write a file", {{L"File", FullPath(destination)}}, error}; };
+  const auto failed = [&](DWORD error) { return OsFailure{Operation::Write, {{Detail::File, FullPath(destination)}}, error}; };
   DWORD error = 0;
   {
     UniqueHandle to(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
@@ -177,7 +177,7 @@ OsResult WriteBytesOver(const std::wstring& destination, std::string_view bytes,
 }
 
 OsResult ReadWholeFile(const std::wstring& path, std::string& bytes) {
-  const auto failed = [&](DWORD error) { return OsFailure{L"read a file", {{L"File", FullPath(path)}}, error}; };
+  const auto failed = [&](DWORD error) { return OsFailure{Operation::Read, {{Detail::File, FullPath(path)}}, error}; };
   bytes.clear();
   UniqueHandle file = OpenForReading(path);
   if (!file.Valid()) return failed(WhyRefused(path, GetLastError()));
@@ -201,17 +201,38 @@ std::optional<std::pair<std::uint64_t, std::int64_t>> SizeAndWriteTime(const std
                    static_cast<std::int64_t>(join(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime))};
 }
 
+namespace {
+
+constexpr int kFolderCheckNames = 8;
+
+// Whether something has the name: a file there, or one whose deletion is still pending (a
+// scanner held the last check's file), which Windows will not even describe.
+bool NameTaken(const std::wstring& path) {
+  if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  const DWORD error = GetLastError();
+  return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
+}  // namespace
+
 OsResult ProbeNewFile(const std::wstring& folder, bool& folderThere) {
   folderThere = false;
-  const std::wstring path = folder + (folder.ends_with(L'\\') ? L"" : L"\\") + L"kestrane-check.tmp";
-  // Removed when the handle closes, however the program ends.
-  UniqueHandle probe(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-  if (probe.Valid()) return std::nullopt;
-  const DWORD error = GetLastError();
-  const DWORD attributes = GetFileAttributesW(folder.c_str());
-  folderThere = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-  return OsFailure{L"make a file in its folder", {{L"Folder", folder}}, error};
+  const std::wstring prefix = folder + (folder.ends_with(L'\\') ? L"" : L"\\");
+  for (int attempt = 1; attempt <= kFolderCheckNames; ++attempt) {
+    const std::wstring path = prefix + Widen(FolderCheckName(attempt));
+    // Created new, and removed when the handle closes, however the program ends.
+    UniqueHandle probe(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (probe.Valid()) return std::nullopt;
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_SHARING_VIOLATION ||
+        (error == ERROR_ACCESS_DENIED && NameTaken(path)))
+      continue;
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    folderThere = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return OsFailure{Operation::CheckFolder, {{Detail::Folder, folder}}, error};
+  }
+  return std::nullopt;  // every name taken: the check cannot tell
 }
 
 // Windows refuses to open a read-only file for writing, even to an administrator; Wine, run
@@ -219,10 +240,10 @@ OsResult ProbeNewFile(const std::wstring& folder, bool& folderThere) {
 OsResult ProbeWritable(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-    return OsFailure{L"open a file for writing", {{L"File", FullPath(path)}}, ERROR_ACCESS_DENIED};
+    return OsFailure{Operation::OpenForWriting, {{Detail::File, FullPath(path)}}, ERROR_ACCESS_DENIED};
   UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
   if (file.Valid()) return std::nullopt;
-  return OsFailure{L"open a file for writing", {{L"File", FullPath(path)}}, WhyRefused(path, GetLastError())};
+  return OsFailure{Operation::OpenForWriting, {{Detail::File, FullPath(path)}}, WhyRefused(path, GetLastError())};
 }
 
 std::wstring LocalAppDataFolder() {
@@ -242,6 +263,41 @@ bool VirtualizationAllowed() {
   DWORD size = 0;
   if (!GetTokenInformation(token, TokenVirtualizationAllowed, &allowed, sizeof(allowed), &size)) return true;
   return allowed != 0;
+}
+
+namespace {
+
+// The first bytes of an image: where its PE header says it runs.
+bool IsX86Image(const std::wstring& path) {
+  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file.Valid()) return false;
+  std::array<unsigned char, 4096> head{};
+  DWORD got = 0;
+  if (!ReadFile(file.Get(), head.data(), static_cast<DWORD>(head.size()), &got, nullptr) || got < 0x40) return false;
+  if (head[0] != 'M' || head[1] != 'Z') return false;
+  const DWORD pe = head[0x3c] | head[0x3d] << 8 | head[0x3e] << 16 | static_cast<DWORD>(head[0x3f]) << 24;
+  if (pe > got - 6 || head[pe] != 'P' || head[pe + 1] != 'E' || head[pe + 2] || head[pe + 3]) return false;
+  return (head[pe + 4] | head[pe + 5] << 8) == IMAGE_FILE_MACHINE_I386;
+}
+
+// The embedded manifest's text, read as data: nothing of the program runs.
+std::string EmbeddedManifest(const std::wstring& path) {
+  const HMODULE image = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (!image) return {};
+  std::string manifest;
+  if (const HRSRC found = FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)))  // RT_MANIFEST
+    if (const HGLOBAL loaded = LoadResource(image, found))
+      if (const void* bytes = LockResource(loaded))
+        manifest.assign(static_cast<const char*>(bytes), SizeofResource(image, found));
+  FreeLibrary(image);
+  return manifest;
+}
+
+}  // namespace
+
+bool MayBeVirtualized(const std::wstring& path) {
+  return IsX86Image(path) && EmbeddedManifest(path).find("requestedExecutionLevel") == std::string::npos;
 }
 
 std::wstring ModulePath() {

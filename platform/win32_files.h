@@ -8,14 +8,15 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/platform_ops.h"
 #include "platform/win32_util.h"
 
 namespace kestrane {
 
 // What failed, on which files, and Windows' error number, read right after the call.
 struct OsFailure {
-  std::wstring operation;  // "copy a file", "delete a file", ...
-  std::vector<std::pair<std::wstring, std::wstring>> details;  // label, value
+  Operation operation = Operation::None;
+  std::vector<std::pair<Detail, std::wstring>> details;
   DWORD error = 0;
   bool mayBeDamaged = false;  // a rewrite in place stopped after it had changed the file
 };
@@ -43,8 +44,11 @@ OsResult WriteBytesOver(const std::wstring& destination, std::string_view bytes,
 OsResult ReadWholeFile(const std::wstring& path, std::string& bytes);
 std::optional<std::pair<std::uint64_t, std::int64_t>> SizeAndWriteTime(const std::wstring& path);
 
-// Creates and removes a small file in folder; the error where the folder refuses it. A
-// refusal as "not found" in a folder that is there sets folderThere.
+// Creates and removes a new file in folder; the error where the folder refuses it. A name
+// that a file already has (read-only, hidden, held, pending deletion) is passed over for
+// the next one: only a refusal with nothing in the way is the folder's. A refusal as "not
+// found" in a folder that is there sets folderThere. Where every name is taken, the check
+// cannot tell and says nothing.
 OsResult ProbeNewFile(const std::wstring& folder, bool& folderThere);
 // Opens an existing file for writing, sharing everything, and changes nothing.
 OsResult ProbeWritable(const std::wstring& path);
@@ -53,6 +57,9 @@ std::wstring LocalAppDataFolder();
 // Whether Windows may redirect the writes of the programs this process starts (file
 // virtualization is allowed for its user); true where that cannot be told.
 bool VirtualizationAllowed();
+// Whether the program at path is one Windows may redirect: a 32-bit (x86) image whose
+// embedded manifest, if any, names no execution level. False where it cannot be read.
+bool MayBeVirtualized(const std::wstring& path);
 
 std::wstring ModulePath();
 std::wstring SystemFolder();

@@ -11,11 +11,10 @@ void Win32PlatformOps::AttachWindow(HWND form, const std::array<HWND, 3>& button
 }
 
 Failure ToFailure(const OsFailure& failure) {
-  Failure out{"Kestrane could not " + Narrow(failure.operation) + ".", {}, failure.error,
-              Narrow(WindowsErrorText(failure.error))};
+  Failure out{failure.operation, {}, failure.error, Narrow(WindowsErrorText(failure.error))};
   out.kind = KindOfWindowsError(failure.error);
   out.mayBeDamaged = failure.mayBeDamaged;
-  for (const auto& [label, value] : failure.details) out.details.emplace_back(Narrow(label), Narrow(value));
+  for (const auto& [detail, value] : failure.details) out.details.emplace_back(detail, Narrow(value));
   return out;
 }
 
@@ -32,7 +31,7 @@ StartResult Win32PlatformOps::StartProgram(std::string_view commandLine, int win
   const std::string folder = AppFolder();
   const auto program = ProgramPathFor(commandLine, folder, Narrow(SystemFolder()));
   if (!program)
-    return {ToFailure(OsFailure{L"find the system's command interpreter", {{L"Command line", Widen(commandLine)}},
+    return {ToFailure(OsFailure{Operation::FindInterpreter, {{Detail::CommandLine, Widen(commandLine)}},
                                 ERROR_PATH_NOT_FOUND})};
   StartedProcess started;
   const auto show = static_cast<WORD>(windowStyle);
@@ -100,7 +99,7 @@ void Win32PlatformOps::DiscardInterruptedCopy(std::string_view destination) {
 OpResult Win32PlatformOps::SetWorkingFolder(std::string_view folder) {
   const std::wstring wide = Widen(folder);
   if (SetCurrentDirectoryW(wide.c_str())) return std::nullopt;
-  return ToFailure(OsFailure{L"use its own folder", {{L"Folder", wide}}, GetLastError()});
+  return ToFailure(OsFailure{Operation::UseFolder, {{Detail::Folder, wide}}, GetLastError()});
 }
 
 OpResult Win32PlatformOps::ProbeFolder() {
@@ -123,6 +122,10 @@ std::string Win32PlatformOps::VirtualStoreFolder() {
   if (!VirtualizationAllowed()) return {};
   const std::string windows = Narrow(SystemFolder());
   return VirtualStoreFolderFor(AppFolder(), windows.substr(0, 2), Narrow(LocalAppDataFolder()));
+}
+
+bool Win32PlatformOps::MayBeRedirected(std::string_view program) {
+  return MayBeVirtualized(Widen(AppFolder()) + L"\\" + Widen(program));
 }
 
 // Time asleep does not count: a lid closed while the tool runs must not end its run on waking.
@@ -188,15 +191,26 @@ void Win32PlatformOps::SetWorkingCursor(bool working) {
 // Windows gives the foreground only to the program the player works with. Behind a game,
 // the box still comes up above other windows, and the taskbar button flashes until the player
 // turns to it; until then "l2.ini" may hold the mode's settings.
-BoxChoice Win32PlatformOps::ShowErrorBox(std::string_view text, bool offerRetry) {
+BoxChoice Win32PlatformOps::ShowErrorBox(const BoxMessage& box) {
   const HWND owner = (form_ && IsWindowVisible(form_)) ? form_ : nullptr;
   const bool behind = owner ? AskForAttentionUnlessInFront(owner) : !FormInFront(form_);
-  UINT style = offerRetry ? MB_RETRYCANCEL | MB_ICONWARNING : MB_OK | MB_ICONERROR;
+  UINT style = (box.offerRetry ? MB_RETRYCANCEL : MB_OK) | (box.icon == BoxIcon::Warning ? MB_ICONWARNING : MB_ICONERROR);
   // System-modal is application-modal with the box topmost, as Windows and Wine both draw it.
   style |= MB_SETFOREGROUND | (behind ? MB_SYSTEMMODAL : 0);
-  const int answer = MessageBoxW(owner, Widen(text).c_str(), L"Kestrane", style);
+  const int answer = MessageBoxW(owner, Widen(box.text).c_str(), L"Kestrane", style);
   if (behind && owner) StopAskingForAttention(owner);
   return answer == IDRETRY ? BoxChoice::Retry : BoxChoice::Close;
+}
+
+// user32 gives the captions it puts on a box's buttons, in the player's language; looked up,
+// as it is not in every import library.
+std::string Win32PlatformOps::ButtonName(BoxChoice button) {
+  using GetString = LPCWSTR(WINAPI*)(UINT);
+  const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  const auto get = user32 ? reinterpret_cast<GetString>(reinterpret_cast<void*>(GetProcAddress(user32, "MB_GetString")))
+                          : nullptr;
+  const LPCWSTR caption = get ? get(button == BoxChoice::Retry ? IDRETRY - 1 : IDCANCEL - 1) : nullptr;
+  return caption ? CaptionWithoutMark(Narrow(caption)) : std::string();
 }
 
 void Win32PlatformOps::PumpPendingMessages() {

@@ -49,12 +49,14 @@ class Win32PlatformOps final : public PlatformOps {
   OpResult ProbeFolder() override;
   OpResult ProbeWrite(std::string_view path) override;
   std::string VirtualStoreFolder() override;
+  bool MayBeRedirected(std::string_view program) override;
   void DoEvents() override;
   std::int64_t NowMs() override;
   void SetShutdownBlockReason(std::string_view reason) override;
   void ShowProgress(ProgressState state, std::int64_t done, std::int64_t total) override;
   void SetWorkingCursor(bool working) override;
-  BoxChoice ShowErrorBox(std::string_view text, bool offerRetry) override;
+  BoxChoice ShowErrorBox(const BoxMessage& box) override;
+  std::string ButtonName(BoxChoice button) override;
   [[noreturn]] void EndProgram(int exitCode = 0) override;
   std::string AppFolder() override;
   bool PreviousInstance() override;

@@ -4,7 +4,7 @@ namespace kestrane {
 namespace {
 
 OsFailure StartFailure(const std::wstring& applicationPath, const std::wstring& commandLine, DWORD error) {
-  return {L"start a program", {{L"Program", applicationPath}, {L"Command line", commandLine}}, error};
+  return {Operation::Start, {{Detail::Program, applicationPath}, {Detail::CommandLine, commandLine}}, error};
 }
 
 // CreateProcessW may write into its command line, so it gets a copy.

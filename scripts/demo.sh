@@ -8,7 +8,7 @@ export LC_ALL=C.UTF-8
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh --no-wine32
 bash scripts/build.sh >/dev/null
 bin=build/win64/bin
 demo=build/demo-client

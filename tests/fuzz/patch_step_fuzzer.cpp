@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "app/box_catalogue.h"
 #include "app/main_window.h"
 #include "app/paced_wait.h"
 #include "client/ini_text.h"
@@ -26,8 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const DecodedSettings decoded = DecodeSettingsText(bytes);
   if (result) {
     Require(!decoded.settings, "a text the decoder takes is patched");
-    Require(!result->summary.empty() && result->details.size() >= 2 && !result->details[1].second.empty(),
+    Require(result->box == Box::TextFormUnchangeable && !decoded.problem.empty() && !result->details.empty(),
             "a refusal says what and why");
+    Require(ComposeBox(*result, Standing::PutBackNotStarted, false, {}).ownWords <= kMaxOwnWords,
+            "its box stays short");
     Require(fake.FileBytes(path) == bytes && fake.CallsOf({"Write"}).empty(), "a refusal writes nothing");
     return 0;
   }

@@ -9,16 +9,30 @@
 namespace kestrane {
 namespace {
 
-Failure NotFound(std::string summary, std::string label, std::string_view name) {
-  Failure failure{std::move(summary), {{std::move(label), std::string(name)}}, 2, "Not found."};
-  failure.kind = FailureKind::NotFound;
+// The operation that the sweep's name of a fallible step stands for.
+Operation OperationOf(std::string_view op) {
+  if (op == "Copy" || op == "Resize" || op == "Rewrite") return Operation::Copy;
+  if (op == "Read") return Operation::Read;
+  if (op == "Write") return Operation::Write;
+  if (op == "Delete") return Operation::Delete;
+  if (op == "Exists") return Operation::Query;
+  if (op == "Start") return Operation::Start;
+  if (op == "SetWorkingFolder") return Operation::UseFolder;
+  if (op == "Probe") return Operation::CheckFolder;
+  if (op == "ProbeWrite") return Operation::OpenForWriting;
+  return Operation::None;
+}
+
+// As the Win32 layer reports a failure: the operation, the whole path, Windows' error.
+Failure WindowsFailure(Operation operation, Detail detail, std::string path, std::uint32_t error,
+                       std::string text = "Refused.") {
+  Failure failure{operation, {{detail, std::move(path)}}, error, std::move(text)};
+  failure.kind = KindOfWindowsError(error);
   return failure;
 }
 
-Failure WindowsFailure(std::string summary, std::string label, std::string_view name, std::uint32_t error) {
-  Failure failure{std::move(summary), {{std::move(label), std::string(name)}}, error, "Refused."};
-  failure.kind = KindOfWindowsError(error);
-  return failure;
+Failure NotFound(Operation operation, Detail detail, std::string path) {
+  return WindowsFailure(operation, detail, std::move(path), 2, "Not found.");
 }
 
 bool IsAbsolute(std::string_view name) {
@@ -64,9 +78,8 @@ void FakePlatformOps::ScriptRun(std::string commandLine, FakeRunScript script) {
 OpResult FakePlatformOps::InjectedFailure(std::string_view op, std::string_view subject) {
   const auto it = std::ranges::find_if(failures_, [&](const auto& f) { return f.op == op && f.subject == subject; });
   if (it == failures_.end()) return std::nullopt;
-  Failure failure{"Kestrane could not " + std::string(op) + ".", {{"File", std::string(subject)}}, it->error,
-                  "Injected failure."};
-  failure.kind = KindOfWindowsError(it->error);
+  Failure failure = WindowsFailure(OperationOf(op), op == "Start" ? Detail::CommandLine : Detail::File,
+                                   op == "Start" ? std::string(subject) : Resolve(subject), it->error, "Injected failure.");
   failures_.erase(it);
   return failure;
 }
@@ -149,10 +162,9 @@ OpResult FakePlatformOps::Fallible(std::string_view op, std::string_view subject
     case Fault::QuotaExceeded: error = 1295; break;
     default: return std::nullopt;  // the tool and client ways change the run, not its start
   }
-  Failure failure{"Kestrane could not " + std::string(op) + ".", {{"File", std::string(subject)}}, error,
-                  "Injected failure."};
-  failure.kind = KindOfWindowsError(error);
-  return failure;
+  const bool start = op == "Start";
+  return WindowsFailure(OperationOf(op), start ? Detail::CommandLine : Detail::File,
+                        start ? std::string(subject) : Resolve(subject), error, "Injected failure.");
 }
 
 std::vector<std::optional<std::string>> FakePlatformOps::HistoryOf(std::string_view name) const {
@@ -261,10 +273,8 @@ const FakePlatformOps::Held* FakePlatformOps::HoldOn(std::string_view name) cons
 // replace or delete, and the Win32 layer finds out why).
 OpResult FakePlatformOps::Refusal(std::string_view name, Access access) const {
   const auto failed = [&](std::uint32_t error) -> OpResult {
-    Failure failure{"Kestrane could not use a file.", {{"File", std::string(name)}}, error,
-                    error == 5 ? "Access is denied." : "In use."};
-    failure.kind = KindOfWindowsError(error);
-    return failure;
+    return WindowsFailure(Operation::None, Detail::File, Resolve(name), error,
+                          error == 5 ? "Access is denied." : "In use.");
   };
   if (access != Access::Read && readOnly_.contains(Resolve(name)) && files_.contains(Resolve(name))) return failed(5);
   const Held* held = HoldOn(name);
@@ -285,9 +295,7 @@ OpResult FakePlatformOps::RewriteInPlace(std::string_view destination, const std
   std::string current = FileBytes(destination).value_or("");
   const Held* held = HoldOn(destination);
   if (held && held->how == Hold::Mapped && bytes.size() < current.size()) {
-    Failure failure{"Kestrane could not copy a file.", {{"To", std::string(destination)}}, 1224, "Mapped."};
-    failure.kind = KindOfWindowsError(1224);
-    return failure;
+    return WindowsFailure(Operation::Copy, Detail::To, Resolve(destination), 1224, "Mapped.");
   }
   current.resize(bytes.size(), '\0');
   Store(destination, current);
@@ -306,10 +314,10 @@ OpResult FakePlatformOps::CopyOver(std::string_view source, std::string_view des
   if (OpResult failure = Fallible("Copy", source, destination)) return failure;
   if (OpResult failure = Refusal(source, Access::Read)) return failure;
   const auto it = files_.find(Resolve(source));
-  if (it == files_.end()) return NotFound("Kestrane could not copy a file.", "From", source);
+  if (it == files_.end()) return NotFound(Operation::Copy, Detail::From, Resolve(source));
   const std::string bytes = it->second.bytes;
   if (const auto error = FolderRefusalOf(TemporaryCopyName(Resolve(destination)), true))
-    return WindowsFailure("Kestrane could not copy a file.", "To", destination, error);
+    return WindowsFailure(Operation::Copy, Detail::To, Resolve(destination), error);
   if (OpResult refused = Refusal(destination, Access::Replace)) {
     const Held* held = HoldOn(destination);
     const bool writable = held && held->how != Hold::NoSharing && !Refusal(destination, Access::WriteInPlace);
@@ -326,7 +334,7 @@ OpResult FakePlatformOps::RemoveFile(std::string_view name) {
   if (OpResult failure = Fallible("Delete", name)) return failure;
   if (files_.contains(Resolve(name)))
     if (const auto error = FolderRefusalOf(Resolve(name), false))
-      return WindowsFailure("Kestrane could not delete a file.", "File", name, error);
+      return WindowsFailure(Operation::Delete, Detail::File, Resolve(name), error);
   if (OpResult failure = Refusal(name, Access::Delete)) return failure;
   Erase(name);  // a file that is already gone counts as deleted
   return std::nullopt;
@@ -351,7 +359,7 @@ ReadResult FakePlatformOps::ReadBytes(std::string_view path) {
   if (OpResult failure = Fallible("Read", path)) return {std::move(failure)};
   if (OpResult failure = Refusal(path, Access::Read)) return {std::move(failure)};
   const auto bytes = FileBytes(path);
-  if (!bytes) return {NotFound("Kestrane could not read a file.", "File", path)};
+  if (!bytes) return {NotFound(Operation::Read, Detail::File, Resolve(path))};
   return {std::nullopt, *bytes};
 }
 
@@ -360,12 +368,12 @@ OpResult FakePlatformOps::WriteBytes(std::string_view path, std::string_view byt
   if (OpResult failure = InjectedFailure("Write", path)) return failure;
   if (OpResult failure = Fallible("Write", path)) return failure;
   if (overwrite == Overwrite::Never && files_.contains(Resolve(path))) {
-    Failure failure{"Kestrane could not write a file.", {{"File", std::string(path)}}, 183, "Already exists."};
+    Failure failure = WindowsFailure(Operation::Write, Detail::File, Resolve(path), 183, "Already exists.");
     failure.kind = FailureKind::AlreadyExists;
     return failure;
   }
   if (const auto error = FolderRefusalOf(TemporaryCopyName(Resolve(path)), true))
-    return WindowsFailure("Kestrane could not write a file.", "File", path, error);
+    return WindowsFailure(Operation::Write, Detail::File, Resolve(path), error);
   if (OpResult failure = Refusal(path, Access::Replace)) return failure;
   std::string landed(bytes);
   if (const auto tamper = tampering_.extract(std::string(path))) tamper.mapped()(landed);
@@ -387,7 +395,8 @@ OpResult FakePlatformOps::SetWorkingFolder(std::string_view folder) {
 }
 
 std::uint32_t FakePlatformOps::FolderRefusalOf(const std::string& path, bool creates) const {
-  if (!longPaths_ && path.size() > kMaxPathLength) return 3;  // as Windows says it: "path not found"
+  // As Windows counts and says it: UTF-16 characters; "path not found".
+  if (!longPaths_ && Utf16Length(path) > kMaxPathLength) return 3;
   std::string folder = Normalize(appFolder_);
   if (!folder.ends_with('\\')) folder += '\\';
   if (!path.starts_with(folder)) return 0;
@@ -400,13 +409,19 @@ std::uint32_t FakePlatformOps::FolderRefusalOf(const std::string& path, bool cre
   return 0;
 }
 
-// The probe's own file: what a create in the working folder meets.
+// The check's own file, created new: a name that a file has, or one pending deletion (which
+// Windows refuses to create as access denied), is passed over; what a create of the first
+// free name meets is the folder's answer.
 OpResult FakePlatformOps::ProbeFolder() {
   Record("Probe", {workingFolder_});
   OpResult failure = Fallible("Probe", workingFolder_);
-  if (!failure)
-    if (const auto error = FolderRefusalOf(Resolve("kestrane-check.tmp"), true))
-      failure = WindowsFailure("Kestrane could not make a file in its folder.", "Folder", workingFolder_, error);
+  for (int attempt = 1; !failure && attempt <= 8; ++attempt) {
+    const std::string path = Resolve(FolderCheckName(attempt));
+    if (files_.contains(path) || pendingDeletion_.contains(path)) continue;
+    if (const auto error = FolderRefusalOf(path, true))
+      failure = WindowsFailure(Operation::CheckFolder, Detail::Folder, workingFolder_, error);
+    break;
+  }
   if (failure && failure->error == 5) failure->kind = FailureKind::FolderDenied;
   if (failure && (failure->error == 2 || failure->error == 3)) failure->kind = FailureKind::FolderGuarded;
   return failure;
@@ -415,17 +430,21 @@ OpResult FakePlatformOps::ProbeFolder() {
 OpResult FakePlatformOps::ProbeWrite(std::string_view path) {
   Record("ProbeWrite", {std::string(path)});
   if (OpResult failure = Fallible("ProbeWrite", path)) return failure;
-  if (!files_.contains(Resolve(path))) return NotFound("Kestrane could not open a file for writing.", "File", path);
+  if (!files_.contains(Resolve(path))) return NotFound(Operation::OpenForWriting, Detail::File, Resolve(path));
   if (const auto error = FolderRefusalOf(Resolve(path), false))
-    return WindowsFailure("Kestrane could not open a file for writing.", "File", path, error);
+    return WindowsFailure(Operation::OpenForWriting, Detail::File, Resolve(path), error);
   return Refusal(path, Access::WriteInPlace);
 }
 
 std::string FakePlatformOps::VirtualStoreFolder() { return VirtualStoreFolderFor(appFolder_, "C:", localAppData_); }
 
-std::string FakePlatformOps::RedirectedFor(std::string_view name) const {
+bool FakePlatformOps::MayBeRedirected(std::string_view program) {
+  return !notRedirected_.contains(std::string(program));
+}
+
+std::string FakePlatformOps::RedirectedFor(std::string_view program, std::string_view name) const {
   const std::string store = VirtualStoreFolderFor(appFolder_, "C:", localAppData_);
-  if (!store.empty() && files_.contains(Normalize(store + "\\" + std::string(name))))
+  if (!store.empty() && !notRedirected_.contains(std::string(program)) && files_.contains(Normalize(store + "\\" + std::string(name))))
     return Normalize(store + "\\" + std::string(name));
   return Resolve(name);
 }
@@ -501,16 +520,22 @@ void FakePlatformOps::SetWorkingCursor(bool working) {
   workingCursor_ = working;
 }
 
-BoxChoice FakePlatformOps::ShowErrorBox(std::string_view text, bool offerRetry) {
-  Record("ErrorBox", {std::string(text), offerRetry ? "retry" : "ok", progress_,
-                      files_.contains(Resolve("l2.bak")) ? "l2.bak there" : "no l2.bak"});
-  lastErrorText_ = text;
+BoxChoice FakePlatformOps::ShowErrorBox(const BoxMessage& box) {
+  const bool offerRetry = box.offerRetry;
+  Record("ErrorBox", {box.text, offerRetry ? "retry" : "ok", progress_,
+                      files_.contains(Resolve("l2.bak")) ? "l2.bak there" : "no l2.bak",
+                      box.icon == BoxIcon::Warning ? "warning" : "error", std::to_string(box.ownWords)});
+  lastErrorText_ = box.text;
   // A player gives up on a Retry that never helps.
   if (!offerRetry || answers_.empty() || ++retryBoxes_ > kRetriesBeforeGivingUp) return BoxChoice::Close;
   const BoxChoice answer = answers_.front();
   if (answers_.size() > 1 || !keepLastAnswer_) answers_.erase(answers_.begin());
   if (answer == BoxChoice::Retry) EndCausesThePlayerCanEnd();  // the player dealt with the cause
   return answer;
+}
+
+std::string FakePlatformOps::ButtonName(BoxChoice button) {
+  return button == BoxChoice::Retry ? retryCaption_ : cancelCaption_;
 }
 
 void FakePlatformOps::EndProgram(int exitCode) {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -105,13 +106,17 @@ class FakePlatformOps final : public PlatformOps {
   OpResult ProbeFolder() override;
   OpResult ProbeWrite(std::string_view path) override;
   std::string VirtualStoreFolder() override;
+  bool MayBeRedirected(std::string_view program) override;
   void DoEvents() override;
   // The time the machine was awake: what the program's bounds count.
   std::int64_t NowMs() override { return nowMs_; }
   void SetShutdownBlockReason(std::string_view reason) override;
   void ShowProgress(ProgressState state, std::int64_t done, std::int64_t total) override;
   void SetWorkingCursor(bool working) override;
-  BoxChoice ShowErrorBox(std::string_view text, bool offerRetry) override;
+  // Recorded as "ErrorBox": the text, "retry" or "ok", the progress, whether l2.bak is there,
+  // "error" or "warning", and the count of Kestrane's own words.
+  BoxChoice ShowErrorBox(const BoxMessage& box) override;
+  std::string ButtonName(BoxChoice button) override;
   [[noreturn]] void EndProgram(int exitCode = 0) override;
   std::string AppFolder() override;
   bool PreviousInstance() override;
@@ -135,11 +140,21 @@ class FakePlatformOps final : public PlatformOps {
     folderWrites_ = FolderWrites::Allowed;
     longPaths_ = true;
   }
-  // As a program without a manifest of its own sees name: the redirected copy where one is.
-  std::string RedirectedFor(std::string_view name) const;
+  // As program sees name: the redirected copy where one is and Windows may redirect it.
+  std::string RedirectedFor(std::string_view program, std::string_view name) const;
   // The Windows error a program meets when it writes name now (0 when it may): a path past
   // the limit, the folder's refusal, a read-only mark, a holder that shares nothing.
   std::uint32_t WriteRefusalFor(std::string_view name) const;
+  // The buttons' captions as Windows gives them (English by default; empty: not given).
+  void SetButtonCaptions(std::string retry, std::string cancel) {
+    retryCaption_ = std::move(retry);
+    cancelCaption_ = std::move(cancel);
+  }
+  // A program with a manifest that names an execution level, or a 64-bit one: never redirected.
+  void SetNeverRedirected(std::string program) { notRedirected_.insert(std::move(program)); }
+  // A file whose deletion is pending (a scanner holds the last handle): no query sees it, and
+  // a create of its name is refused as access denied.
+  void PendDeletion(std::string_view name) { pendingDeletion_.insert(Resolve(name)); }
   // Another copy runs; with showsBox, one of its boxes waits behind another program.
   void SetPreviousInstanceFlag(bool running, bool showsBox = false) {
     previousInstance_ = running;
@@ -280,6 +295,10 @@ class FakePlatformOps final : public PlatformOps {
   std::map<std::string, std::function<void(std::string&)>> tampering_;
   std::map<std::string, Held> held_;
   std::map<std::string, bool> readOnly_;  // path, cleared when the player answers Retry
+  std::set<std::string> pendingDeletion_;
+  std::set<std::string> notRedirected_;
+  std::string retryCaption_ = "Retry";
+  std::string cancelCaption_ = "Cancel";
   std::vector<BoxChoice> answers_;
   int retryBoxes_ = 0;
   bool keepLastAnswer_ = false;

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <tuple>
 
+#include "app/box_catalogue.h"
 #include "app/failure_report.h"
 #include "client/exit_cleanup.h"
 #include "client/ini_text.h"
@@ -104,24 +105,33 @@ enum class Setup {
   NetworkFolder,       // \\server\share\...
   RedirectedSettings,  // an "l2.ini" in the player's VirtualStore, which the tool and client use
   ReadOnlySettings,    // "l2.ini" with a read-only mark, until the player clears it
+  // Folders that are no cause, and must meet no box that blames them:
+  StaleStoreCopy,      // a VirtualStore copy that neither the tool nor the client is sent to
+  CheckNamesTaken,     // files of the folder check's names: pending deletion, read-only
+  OwnAlphabet,         // a Cyrillic folder name longer in UTF-8 bytes than Windows' limit
 };
 
 struct SetupInfo {
   Setup setup;
   const char* name;
-  const char* boxSays;  // what every box that this setup causes must say
+  const char* boxSays;  // what every box that this setup causes must say; "" for no cause
 };
 
 const SetupInfo kSetups[] = {
     {Setup::OwnFolder, "own folder", ""},
     {Setup::DeniedFolder, "folder the player may not write", "Windows does not let Kestrane write in its folder."},
     {Setup::GuardedFolder, "folder under ransomware protection", "allow Kestrane.exe, l2encdec.exe and l2.exe"},
-    {Setup::LockedDisk, "write-protected disk", "The disk is write-protected: unlock it"},
+    {Setup::LockedDisk, "write-protected disk", "The disk that holds the game is write-protected."},
     {Setup::DeepFolder, "folder with a very long path", "Move the game to a folder with a shorter path"},
     {Setup::NetworkFolder, "network folder", "Map the network folder to a drive letter"},
-    {Setup::RedirectedSettings, "settings redirected to the VirtualStore", "the game client and the settings tool use that copy"},
-    {Setup::ReadOnlySettings, "read-only l2.ini", "clear its read-only mark"},
+    {Setup::RedirectedSettings, "settings redirected to the VirtualStore", "Windows may give the game a copy of its settings"},
+    {Setup::ReadOnlySettings, "read-only l2.ini", "Clear the file's read-only mark"},
+    {Setup::StaleStoreCopy, "VirtualStore copy of programs never redirected", ""},
+    {Setup::CheckNamesTaken, "folder check's names taken", ""},
+    {Setup::OwnAlphabet, "Cyrillic folder", ""},
 };
+
+std::string WayOutFor(FailureKind kind) { return std::string(EntryFor(BoxForKind(kind)).wayOut); }
 
 const SetupInfo& InfoOf(Setup setup) {
   for (const auto& info : kSetups)
@@ -132,6 +142,12 @@ const SetupInfo& InfoOf(Setup setup) {
 // Longer than any name the client's own files need, shorter than Kestrane's temporaries need.
 const std::string kDeepFolder = "C:\\Games\\" + std::string(225, 'd') + "\\Client";
 const std::string kRedirected = "C:\\Users\\Player\\AppData\\Local\\VirtualStore\\Program Files\\Client\\l2.ini";
+// 200 UTF-16 characters, 380 bytes of UTF-8.
+std::string CyrillicFolder() {
+  std::string folder = "C:\\Игры\\";
+  while (Utf16Length(folder) < 200) folder += "Клиент";
+  return folder.substr(0, folder.size() - (Utf16Length(folder) - 200) * 2);
+}
 
 // Whether, and how, the game client holds "l2.ini" while the action runs: from its start in
 // a mode, from before the action otherwise (it runs from an earlier start). It lets go when
@@ -168,6 +184,18 @@ class SweepRun {
         fake.SetFolders("C:\\Program Files\\Client");
         fake.PutFile(kRedirected, kStored);
         break;
+      case Setup::StaleStoreCopy:
+        fake.SetFolders("C:\\Program Files\\Client");
+        fake.PutFile(kRedirected, kStored);
+        fake.SetNeverRedirected("l2.exe");
+        fake.SetNeverRedirected("l2encdec.exe");
+        break;
+      case Setup::CheckNamesTaken:
+        fake.PendDeletion(FolderCheckName(1));
+        fake.PutFile(FolderCheckName(2), "");
+        fake.MarkReadOnly(FolderCheckName(2));
+        break;
+      case Setup::OwnAlphabet: fake.SetFolders(CyrillicFolder()); break;
       case Setup::OwnFolder:
       case Setup::ReadOnlySettings: break;
     }
@@ -183,23 +211,23 @@ class SweepRun {
     // there are any, and fails as Windows refuses its writes.
     FakeRunScript decode{1000};
     decode.work = [this]() -> std::uint32_t {
-      if (const auto refused = fake.WriteRefusalFor(fake.RedirectedFor("temp.dat"))) return refused;
-      const std::string encoded = fake.FileBytes(fake.RedirectedFor("l2.ini")).value_or("");
-      fake.PutFile(fake.RedirectedFor("temp.dat"), encoded.substr(std::string("ENCODED:").size()));
+      if (const auto refused = fake.WriteRefusalFor(fake.RedirectedFor("l2encdec.exe", "temp.dat"))) return refused;
+      const std::string encoded = fake.FileBytes(fake.RedirectedFor("l2encdec.exe", "l2.ini")).value_or("");
+      fake.PutFile(fake.RedirectedFor("l2encdec.exe", "temp.dat"), encoded.substr(std::string("ENCODED:").size()));
       return 0;
     };
     fake.ScriptRun(kDecode, decode);
     FakeRunScript encode{1000};
     encode.work = [this]() -> std::uint32_t {
-      if (const auto refused = fake.WriteRefusalFor(fake.RedirectedFor("l2.ini"))) return refused;
-      fake.PutFile(fake.RedirectedFor("l2.ini"), "ENCODED:" + fake.FileBytes(fake.RedirectedFor("temp.dat")).value_or(""));
+      if (const auto refused = fake.WriteRefusalFor(fake.RedirectedFor("l2encdec.exe", "l2.ini"))) return refused;
+      fake.PutFile(fake.RedirectedFor("l2encdec.exe", "l2.ini"), "ENCODED:" + fake.FileBytes(fake.RedirectedFor("l2encdec.exe", "temp.dat")).value_or(""));
       return 0;
     };
     fake.ScriptRun(kEncode, encode);
     FakeRunScript client{-1, 0, nullptr, 2000};
     client.atStart = [this] {
       ++clientStarts_;
-      clientSawTheMode_ = SettingsHoldTheMode(fake.RedirectedFor("l2.ini"));
+      clientSawTheMode_ = SettingsHoldTheMode(fake.RedirectedFor("l2.exe", "l2.ini"));
       if (hold_) fake.HoldFile("l2.ini", -1, *hold_);
     };
     fake.ScriptRun("l2.exe", client);
@@ -250,20 +278,26 @@ class SweepRun {
                   text.find("File:") != std::string::npos || text.find("Folder:") != std::string::npos)
           << "a box that names no file and no step:\n" << text;
       if (box.args[1] == "retry" && fault && *fault != Fault::InUseBriefly) {
-        const bool fits = text.find(RetryAdvice(KindOf(*fault))) != std::string::npos ||
-                          (hold_ && text.find(RetryAdvice(FailureKind::InUse)) != std::string::npos) ||
+        const bool fits = text.find(WayOutFor(KindOf(*fault))) != std::string::npos ||
+                          (faultOp.starts_with("Exists") && text.find(EntryFor(Box::FileUnknown).wayOut) != std::string::npos) ||
+                          (hold_ && text.find(WayOutFor(FailureKind::InUse)) != std::string::npos) ||
                           (!setupSays.empty() && text.find(setupSays) != std::string::npos) ||
                           faultOp.starts_with("Probe ");  // a probe that cannot tell leaves the file's advice
         EXPECT_TRUE(fits) << "the advice does not fit the error:\n" << text;
       }
+      EXPECT_LE(std::stoi(box.args[5]), kMaxOwnWords) << "a box of more than " << kMaxOwnWords << " words:\n" << text;
+      EXPECT_EQ(text.find("press Retry") != std::string::npos, box.args[1] == "retry")
+          << "the box's words and its buttons disagree:\n" << text;
+      EXPECT_EQ(box.args[4] == "warning", text.starts_with(EntryFor(Box::ClientNotReady).firstLine))
+          << "the icon does not fit:\n" << text;
       if (box.args[3] == "no l2.bak") {
         EXPECT_EQ(text.find("l2.bak is kept"), std::string::npos) << "a box claims an l2.bak that is not there:\n" << text;
       }
       if (box.args[1] == "retry") {
         for (const auto kind : {FailureKind::FolderDenied, FailureKind::FolderGuarded, FailureKind::PathTooLong})
-          EXPECT_EQ(text.find(WayOut(kind)), std::string::npos) << "Retry offered where it cannot help:\n" << text;
+          EXPECT_EQ(text.find(WayOutFor(kind)), std::string::npos) << "Retry offered where it cannot help:\n" << text;
       }
-      for (const char* notYet : {"puts the settings back", "puts it back"})
+      for (const char* notYet : {"puts your settings back", "puts them back", "puts l2.ini back"})
         toldNotYet |= text.find(notYet) != std::string::npos;
       toldDamaged |= text.find("l2.ini may be damaged") != std::string::npos;
     }
@@ -277,7 +311,14 @@ class SweepRun {
     if (!crashed_ && fake.FileBytes("l2.bak") && fake.FileBytes("l2.ini") != fake.FileBytes("l2.bak")) {
       EXPECT_TRUE(toldNotYet) << "l2.ini was left changed without a word";
     }
-    if (setup_ == Setup::RedirectedSettings) {
+    // A player who starts the game by itself after the last box must have been told what it
+    // would run with.
+    const auto boxes = fake.CallsOf({"ErrorBox"});
+    if (!crashed_ && !boxes.empty() && SettingsHoldTheMode()) {
+      EXPECT_THAT(boxes.back().args[0], HasSubstr("the mode's settings"))
+          << "l2.ini was left with the mode's settings without a word";
+    }
+    if (setup_ == Setup::RedirectedSettings || setup_ == Setup::StaleStoreCopy) {
       EXPECT_EQ(fake.HistoryOf(kRedirected).size(), 1u) << "the copy that the client reads was changed";
     }
     CheckNextStartUp();
@@ -289,7 +330,11 @@ class SweepRun {
     SCOPED_TRACE(std::string(NameOf(action_)) + ", " + InfoOf(setup_).name);
     const auto boxes = fake.CallsOf({"ErrorBox"});
     const bool mode = action_ == Action::GameMode || action_ == Action::DevelopMode;
-    if (setup_ == Setup::OwnFolder) return;
+    if (setup_ == Setup::OwnFolder) return;  // the client's holds bring their boxes
+    if (std::string(InfoOf(setup_).boxSays).empty()) {
+      for (const auto& box : boxes) ADD_FAILURE() << "a folder that is no cause met a box:\n" << box.args[0];
+      return;
+    }
     if (mode) {
       ASSERT_FALSE(boxes.empty()) << "the mode ran without a word";
       EXPECT_TRUE(Trace({"Start"}).empty()) << "the tool was started before the box";

@@ -42,7 +42,7 @@ TEST_F(InUseTest, ALastingLockAsksAfterTheBoundAndCancelEndsWithTheBackupKept) {
   const auto ended = RunToEnd(ExitClick);
   EXPECT_TRUE(ended.failed);
   EXPECT_THAT(Boxes(), ElementsAre("4000 retry"));
-  EXPECT_THAT(ended.report, HasSubstr("Windows error 32"));
+  EXPECT_THAT(ended.report, HasSubstr("(32)"));
   EXPECT_EQ(fake.FileBytes("l2.bak"), "STORED");
   EXPECT_EQ(fake.FileBytes("l2.ini"), "PATCHED");
 }

@@ -139,18 +139,18 @@ const StopCase kStopCases[] = {
      5000},
     {"DecodeEndsWellButWritesNothing",
      [](FakePlatformOps& f) { f.ScriptRun(kDecode, {300, 0, nullptr}); },
-     {"could not decode l2.ini", "Exit code: 0", "temp.dat was not written"},
+     {"could not decode l2.ini", "Exit code: 0", "repair its files"},
      5000},
     {"AStaleWorkCopyNeverPassesForThisRunsOutput",
      [](FakePlatformOps& f) {
        f.PutFile("temp.dat", kPlain);
        f.ScriptRun(kDecode, {300, 0, nullptr});
      },
-     {"could not decode l2.ini", "temp.dat was not written"},
+     {"could not decode l2.ini", "The game was not started"},
      5000},
     {"DecodeWritesAnEmptyWorkCopy",
      [](FakePlatformOps& f) { f.ScriptRun(kDecode, {300, 0, [&f] { f.PutFile("temp.dat", ""); }}); },
-     {"temp.dat is empty"},
+     {"could not decode l2.ini"},
      5000},
     {"DecodeThatNeverEndsIsStoppedSixtySecondsAfterItsStart",
      [](FakePlatformOps& f) { f.ScriptRun(kDecode, {-1, 0, nullptr}); },
@@ -166,13 +166,13 @@ const StopCase kStopCases[] = {
          bytes.replace(bytes.find("Width=1280"), 10, "Width=640");
        });
      },
-     {"The mode's settings could not be written.", "[Video] Width does not read back as 1280"},
+     {"did not read back from temp.dat", "File: C:\\Games\\Client\\temp.dat"},
      5000},
     {"AWorkCopyThatCannotBePatchedSafely",
      [](FakePlatformOps& f) {
        f.ScriptRun(kDecode, {300, 0, [&f] { f.PutFile("temp.dat", std::string("[\0U\0R\0L\0]\0", 10)); }});
      },
-     {"The mode's settings could not be written.", "zero bytes"},
+     {"in a form Kestrane cannot change safely", "repair l2encdec.exe"},
      5000},
     {"EncodeFailsHalfWayWithItsExitCode",
      [](FakePlatformOps& f) { f.ScriptRun(kEncode, {500, 1, [&f] { f.PutFile("l2.ini", "ENCODED:[UR"); }}); },
@@ -181,7 +181,7 @@ const StopCase kStopCases[] = {
      11000},
     {"EncodeEndsWellButLeavesTheSettingsFileAsItWas",
      [](FakePlatformOps& f) { f.ScriptRun(kEncode, {500, 0, nullptr}); },
-     {"could not encode", "l2.ini was not rewritten"},
+     {"could not encode", "your settings are as they were"},
      11000},
     {"EncodeThatNeverEnds",
      [](FakePlatformOps& f) { f.ScriptRun(kEncode, {-1, 0, nullptr}); },
@@ -222,7 +222,7 @@ TEST_F(ModeLaunchTest, AFailedRestoreAfterAFailedStepIsToldToThePlayer) {
   fake.ScriptRun(kDecode, {300, 1, [&] { fake.PutFile("l2.ini", "HALF-WRITTEN"); }});
   fake.FailOn("Copy", "l2.bak");
   const auto ended = RunToEnd(GameModeClick);
-  EXPECT_THAT(ended.report, AllOf(HasSubstr("could not decode"), HasSubstr("could not be put back from l2.bak")));
+  EXPECT_THAT(ended.report, AllOf(HasSubstr("could not decode"), HasSubstr("could not be put back and may hold the mode's settings")));
 }
 
 // The restore waits for a windowed client to finish starting, up to 60 s after its start.
@@ -257,7 +257,8 @@ TEST_P(ClientReadyTest, TheRestoreComesOnceTheClientHasStartedOrAtTheBound) {
   ASSERT_EQ(boxes.size(), c.box ? 1u : 0u);
   if (c.box) {
     EXPECT_THAT(boxes[0].args[0], HasSubstr("had not finished starting within 60 seconds"));
-    EXPECT_THAT(boxes[0].args[0], HasSubstr("may not use the mode"));
+    EXPECT_THAT(boxes[0].args[0], HasSubstr("If it does not run in the mode"));
+    EXPECT_EQ(boxes[0].args[4], "warning");
     EXPECT_GT(boxes[0].atMs, fake.CallsOf({"Copy"}).back().atMs - 1) << "the box comes after the restore";
   }
 }
@@ -304,7 +305,7 @@ TEST_F(ModeLaunchTest, AWorkCopyHeldForGoodAsksRetryOrCancelAndCancelNeverStarts
 TEST_F(ModeLaunchTest, AWorkCopyGoneAfterTheDecodeStopsLikeAFailedDecode) {
   fake.FailOn("Read", "C:\\Games\\Client/temp.dat", 2);
   const auto ended = RunToEnd(GameModeClick);
-  EXPECT_THAT(ended.report, AllOf(HasSubstr("could not decode l2.ini"), HasSubstr("temp.dat was gone")));
+  EXPECT_THAT(ended.report, AllOf(HasSubstr("temp.dat was gone"), HasSubstr("click the mode again")));
   EXPECT_EQ(fake.FileBytes("temp.dat"), kPlain) << "a patch was written over what could not be read";
   EXPECT_FALSE(ClientStarted());
 }
@@ -314,16 +315,16 @@ TEST_F(ModeLaunchTest, AWorkCopyGoneAfterTheDecodeStopsLikeAFailedDecode) {
 TEST_F(ModeLaunchTest, AToolRunThatCannotBeEndedIsNeverReportedAsHarmless) {
   fake.ScriptRun(kEncode, {-1, 0, nullptr, 0, false, false});
   const auto ended = RunToEnd(GameModeClick);
-  EXPECT_THAT(ended.report, AllOf(HasSubstr("did not finish within 60 seconds"), HasSubstr("could not be ended")));
+  EXPECT_THAT(ended.report, AllOf(HasSubstr("did not finish within 60 seconds"), HasSubstr("may still run")));
   EXPECT_THAT(ended.report, ::testing::Not(HasSubstr("your settings are as they were")));
 }
 
 // The advice fits the class of error; Retry and Cancel stay; what Cancel leaves is what is so.
 TEST_F(ModeLaunchTest, TheAdviceOfAFailedFileStepFitsItsError) {
   const std::tuple<std::uint32_t, const char*, bool> cases[] = {
-      {32, "close it", true},          {5, "read-only mark", true},  {112, "free some space", true},
-      {53, "reconnect it", true},      {1295, "disk quota", true},   {19, "unlock it", true},
-      {1117, "Retry once", true},      {32, "close it", false}};
+      {32, "Close the game", true},   {5, "read-only mark", true},  {112, "Free some space", true},
+      {53, "Reconnect it", true},     {1295, "disk quota", true},   {19, "Unlock it", true},
+      {1117, "Close the game if it runs", true}, {2, "Put the file back", true}, {32, "Close the game", false}};
   for (const auto& [error, advice, backup] : cases) {
     FakePlatformOps platform;
     Form1 = MainForm{};

@@ -110,8 +110,8 @@ const ReadBackCase kReadBackCases[] = {
      {"did not come out as a true copy of l2.ini", "l2.bak was removed"}, false},
     {"AHolderPastTheRetriesIsNamed",
      [](FakePlatformOps& f, std::string&) { f.HoldFile("l2.bak", 10000, Hold::NoSharing); },
-     {"could not read back the new backup", "Windows error 32", "Another program holds the file",
-      "delete l2.bak by hand"},
+     {"could not read back the new backup", "(32)", "Wait for your virus scanner",
+      "delete l2.bak yourself"},
      true},
 };
 

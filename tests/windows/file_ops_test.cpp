@@ -44,10 +44,10 @@ TEST(CopyFileOver, TargetHeldOpenWithoutSharingFailsWithItsErrorAndKeepsItsBytes
   ASSERT_TRUE(failure);
   EXPECT_EQ(failure->error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   const std::wstring report = Widen(DescribeFailure(ToFailure(*failure)));
-  EXPECT_NE(report.find(L"copy a file"), std::wstring::npos);
-  EXPECT_NE(report.find(folder.File(L"l2.bak")), std::wstring::npos) << "the source is not named";
-  EXPECT_NE(report.find(folder.File(L"l2.ini")), std::wstring::npos) << "the target is not named";
-  EXPECT_NE(report.find(L"Windows error 32: "), std::wstring::npos);
+  EXPECT_EQ(failure->operation, Operation::Copy);
+  EXPECT_NE(report.find(L"From: " + folder.File(L"l2.bak")), std::wstring::npos) << "the source is not named";
+  EXPECT_NE(report.find(L"To: " + folder.File(L"l2.ini")), std::wstring::npos) << "the target is not named";
+  EXPECT_NE(report.find(WindowsErrorText(32) + L" (32)"), std::wstring::npos) << "not as Windows says it";
   held.Reset();
   EXPECT_EQ(folder.Read(L"l2.ini"), "OLD-BYTES");
   EXPECT_FALSE(PathExists(folder.File(L"l2.ini.kestrane-partial")));
@@ -158,8 +158,8 @@ TEST(StartProcess, AMissingProgramReportsTheProgramAndTheError) {
   ASSERT_TRUE(failure);
   EXPECT_EQ(failure->error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
   const std::wstring report = Widen(DescribeFailure(ToFailure(*failure)));
-  EXPECT_NE(report.find(L"start a program"), std::wstring::npos);
-  EXPECT_NE(report.find(folder.File(L"l2.exe")), std::wstring::npos);
+  EXPECT_EQ(failure->operation, Operation::Start);
+  EXPECT_NE(report.find(L"Program: " + folder.File(L"l2.exe")), std::wstring::npos);
 }
 
 TEST(SystemFolder, HoldsTheCommandInterpreter) { EXPECT_TRUE(PathExists(SystemFolder() + L"\\cmd.exe")); }

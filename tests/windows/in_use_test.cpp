@@ -52,7 +52,7 @@ TEST_F(InUseOnDisk, ATargetHeldForASecondIsCopiedOnceItIsFree) {
   const auto start = Clock::now();
   const OpResult result =
       RetryWhileInUse(platform, [&] { return platform.CopyOver(kSettingsBackup, kClientSettings); });
-  EXPECT_FALSE(result) << (result ? result->summary : "");
+  EXPECT_FALSE(result) << (result ? DescribeFailure(*result) : "");
   EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(900));
   EXPECT_EQ(folder.Read(L"l2.ini"), "STORED");
 }

@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "app/box_catalogue.h"
 #include "app/main_window.h"
 #include "client/ini_text.h"
 #include "client/mode_profiles.h"
@@ -63,7 +64,7 @@ TEST_F(SettingsPatchOnDisk, WorkCopiesThatCannotBePatchedSafelyAreRefusedUntouch
     folder.Write(L"temp.dat", bytes);
     const OpResult refused = Patch(L"temp.dat");
     ASSERT_TRUE(refused);
-    EXPECT_EQ(refused->summary, "The mode's settings could not be written.");
+    EXPECT_EQ(refused->box, Box::TextFormUnchangeable);
     EXPECT_EQ(folder.Read(L"temp.dat"), bytes);
   }
 }
@@ -88,7 +89,7 @@ TEST_F(SettingsPatchOnDisk, AWriteThatCannotLandIsReportedWithItsError) {
   player.join();
   EXPECT_EQ(asked, L"Retry") << "no box offered Retry";
   ASSERT_TRUE(refused);
-  EXPECT_THAT(refused->summary, HasSubstr("The mode's settings could not be written."));
+  EXPECT_EQ(BoxFor(*refused), Box::FileProtected);
   EXPECT_EQ(refused->error, static_cast<std::uint32_t>(ERROR_ACCESS_DENIED));
   EXPECT_EQ(folder.Read(L"temp.dat"), "[URL]\r\nIsL2Console=False\r\n");
 }
@@ -97,7 +98,7 @@ TEST_F(SettingsPatchOnDisk, AWriteThatCannotLandIsReportedWithItsError) {
 TEST_F(SettingsPatchOnDisk, AMissingWorkCopyIsAFailedDecodeAndNothingIsCreated) {
   const OpResult refused = Patch(L"new.dat", DevelopProfile);
   ASSERT_TRUE(refused);
-  EXPECT_EQ(refused->summary, "The settings tool could not decode l2.ini.");
+  EXPECT_EQ(refused->box, Box::WorkFileGone);
   EXPECT_FALSE(PathExists(folder.File(L"new.dat")));
 }
 
