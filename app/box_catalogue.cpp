@@ -20,28 +20,27 @@ constexpr std::array kEntries{
     BoxEntry{Box::QuotaUsedUp, "Your disk quota is used up.", "Free some of your space on that disk", true},
     BoxEntry{Box::DiskLocked, "The disk that holds the game is write-protected.",
              "Unlock it (a memory card or USB stick may have a lock switch)", true},
-    BoxEntry{Box::FileMissing, "A file of the game was not there when Kestrane needed it.",
+    BoxEntry{Box::FileMissing, "A file Kestrane needs is missing.",
              "Put the file back, or let the game's updater repair the game", true},
     BoxEntry{Box::FileUnknown, "Windows could not say whether a file of the game is there.",
              "Make the game's folder reachable again", true},
     BoxEntry{Box::FileOther, "Windows did not let Kestrane finish a step on a file.", "Close the game if it runs",
              true},
     BoxEntry{Box::FolderDenied, "Windows does not let Kestrane write in its folder.",
-             "Move the game to a folder of your own, such as C:\\Games, and start Kestrane there (or close this box "
-             "and start Kestrane as administrator)."},
+             "Move the game to a folder of your own, such as C:\\Games (or close this box and start Kestrane as "
+             "administrator)."},
     BoxEntry{Box::FolderGuarded, "Windows' ransomware protection keeps Kestrane from making files in its folder.",
-             "In Windows Security, Ransomware protection, allow Kestrane.exe, l2encdec.exe and l2.exe through "
-             "Controlled folder access, then start Kestrane again.",
+             "In Windows Security, Ransomware protection, allow Kestrane.exe, l2encdec.exe and l2.exe, then start "
+             "Kestrane again.",
              false, false},
     BoxEntry{Box::PathTooLong, "The path of Kestrane's folder is too long for the files it makes there.",
-             "Move the game to a folder with a shorter path, such as C:\\Games, and start Kestrane there.", false,
+             "Move the game to a folder with a shorter path, such as C:\\Games.", false,
              false},
     BoxEntry{Box::NetworkFolder, "Kestrane's folder is a network folder, where the settings tool cannot run.",
-             "Map the network folder to a drive letter (This PC, Map network drive) and start Kestrane from that "
-             "drive."},
-    BoxEntry{Box::RedirectedCopy, "Windows may give the game a copy of its settings kept outside its folder.",
-             "With the game closed, move that copy out of the VirtualStore folder (keep it if it holds settings you "
-             "want), then start Kestrane again."},
+             "Map the folder to a drive letter (This PC, Map network drive) and start Kestrane from there."},
+    BoxEntry{Box::RedirectedCopy, "Windows may give the game an old copy of its settings from elsewhere.",
+             "With the game closed, move that copy away (keep it if it holds settings you want), then start Kestrane "
+             "again."},
     BoxEntry{Box::DecodeFailed, "The settings tool could not decode l2.ini.",
              "Let the game's updater repair its files (l2encdec.exe and l2.ini), then click the mode again."},
     BoxEntry{Box::EncodeFailed, "The settings tool could not encode temp.dat into l2.ini.",
@@ -50,10 +49,9 @@ constexpr std::array kEntries{
              "Let your virus scanner trust l2encdec.exe (add it to its exclusions), then click the mode again."},
     BoxEntry{Box::TextFormUnchangeable, "The settings tool wrote temp.dat in a form Kestrane cannot change safely.",
              "Let the game's updater repair l2encdec.exe, then click the mode again."},
-    BoxEntry{Box::PatchNotKept, "The mode's settings did not read back from temp.dat as Kestrane wrote them.",
-             "Close programs that change files in the game's folder (a sync or backup tool), then click the mode "
-             "again."},
-    BoxEntry{Box::WorkFileGone, "temp.dat was gone when Kestrane was to write the mode's settings into it.",
+    BoxEntry{Box::PatchNotKept, "The mode's settings did not read back from temp.dat as written.",
+             "Close programs that change files in the game's folder (a sync tool), then click the mode again."},
+    BoxEntry{Box::WorkFileGone, "temp.dat was gone before Kestrane could write the mode's settings.",
              "Let your virus scanner trust l2encdec.exe and the game's folder, then click the mode again."},
     BoxEntry{Box::NoInterpreter, "Windows' command interpreter, which runs the settings tool, could not be found.",
              "Let Windows repair its own files (sfc /scannow, run as administrator), then click the mode again."},
@@ -64,8 +62,7 @@ constexpr std::array kEntries{
     BoxEntry{Box::ClientNotReady, "The game had not finished starting within 60 seconds.",
              "If it does not run in the mode, close it and click the mode again.", false, false, BoxIcon::Warning},
     BoxEntry{Box::BackupGoneAtRestore, "l2.bak was gone when Kestrane was to put the settings back.",
-             "With the game closed, put back your own copy of l2.ini if you have one, or let the game's updater "
-             "repair l2.ini."},
+             "With the game closed, put back your own copy of l2.ini, or let the game's updater repair l2.ini."},
     BoxEntry{Box::BackupNotTrue, "The backup l2.bak did not come out as a true copy of l2.ini.",
              "Start Kestrane again to take the backup anew."},
     BoxEntry{Box::BackupUnreadable, "Kestrane could not read back the new backup l2.bak to check it.",
@@ -117,14 +114,14 @@ std::string_view StandingText(Standing standing) {
     case Standing::IniNotChanged: return "l2.ini was not changed.";
     case Standing::BackupKept: return "l2.bak is kept, and Kestrane's next start puts your settings back from it.";
     case Standing::IniMayDiffer:
-      return "l2.ini may still hold a mode's settings: do not start the game by itself; start Kestrane, which puts "
-             "your settings back from l2.bak first.";
+      return "l2.ini may still hold a mode's settings: before you start the game, start Kestrane, which puts your "
+             "settings back.";
     case Standing::ModeMayBeInIni:
-      return "l2.ini may hold the mode's settings: do not start the game by itself; start Kestrane, which puts your "
-             "settings back first.";
+      return "l2.ini may hold the mode's settings: before you start the game, start Kestrane, which puts your "
+             "settings back.";
     case Standing::ModeInIni:
-      return "l2.ini holds the mode's settings now: do not start the game by itself; start Kestrane, which puts your "
-             "settings back first.";
+      return "l2.ini holds the mode's settings now: before you start the game, start Kestrane, which puts your "
+             "settings back.";
     case Standing::PutBack: return "l2.ini was put back from l2.bak: your settings are as they were.";
     case Standing::PutBackNotStarted:
       return "The game was not started, and l2.ini was put back from l2.bak: your settings are as they were.";
@@ -132,15 +129,15 @@ std::string_view StandingText(Standing standing) {
       return "l2.ini was put back, but the settings tool may still run: end l2encdec.exe in Task Manager before you "
              "start the game.";
     case Standing::NotPutBack:
-      return "l2.ini could not be put back and may hold the mode's settings: do not start the game by itself; start "
-             "Kestrane, which puts them back first.";
+      return "l2.ini could not be put back and may hold the mode's settings: before you start the game, start "
+             "Kestrane, which puts them back.";
     case Standing::NoBackupAnyMore:
       return "There is no l2.bak any more, so l2.ini may not hold your stored settings.";
     case Standing::NoBackupModeMayStay: return "There is no l2.bak, so l2.ini may keep the mode's settings.";
     case Standing::ModeKeptNoBackup:
       return "l2.ini keeps the mode's settings, and Kestrane's next start would take them as your stored settings.";
     case Standing::Damaged:
-      return "Do not start the game by itself: start Kestrane, which puts l2.ini back from l2.bak first.";
+      return "Before you start the game, start Kestrane, which puts l2.ini back from l2.bak.";
     case Standing::BackupRemoved: return "l2.bak was removed, and l2.ini was not changed.";
     case Standing::BackupNotRemoved:
       return "Before that, delete l2.bak yourself (Kestrane could not remove it). l2.ini was not changed.";

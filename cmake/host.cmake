@@ -7,6 +7,7 @@ target_link_libraries(kestrane_fake PUBLIC kestrane_logic)
 
 file(GLOB unit_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(unit_tests ${unit_test_sources})
+target_compile_definitions(unit_tests PRIVATE KESTRANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 target_link_libraries(unit_tests PRIVATE kestrane_fake GTest::gtest GTest::gtest_main)
 gtest_discover_tests(unit_tests TEST_PREFIX "unit." DISCOVERY_TIMEOUT 30)
 

@@ -181,9 +181,9 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
   kestrane_wine_group(e2e.startup_exit_keyboard wineprefix e2e_tests
     --gtest_filter=StartupEndToEnd.*:*MissingFileEndToEnd.*:ExitEndToEnd.*:*KeyboardEndToEnd.*)
   kestrane_wine_group(e2e.modes wineprefix e2e_tests --gtest_filter=${modes_a})
-  kestrane_wine_group(e2e.modes_held wineprefix e2e_tests --gtest_filter=ModesEndToEnd.AWorkCopyHeld*)
-  kestrane_wine_group(e2e.modes_more wineprefix e2e_tests
-    --gtest_filter=ModesEndToEnd.*-${modes_a}:ModesEndToEnd.AWorkCopyHeld*)
+  set(modes_held "ModesEndToEnd.AWorkCopyHeld*:ModesEndToEnd.GameModeRunsBeside*")
+  kestrane_wine_group(e2e.modes_held wineprefix e2e_tests --gtest_filter=${modes_held})
+  kestrane_wine_group(e2e.modes_more wineprefix e2e_tests --gtest_filter=ModesEndToEnd.*-${modes_a}:${modes_held})
   kestrane_wine_group(e2e.failures wineprefix e2e_tests --gtest_filter=${failures_lock})
   kestrane_wine_group(e2e.failures_more wineprefix e2e_tests --gtest_filter=FailuresEndToEnd.*-${failures_lock})
   kestrane_wine_group(e2e.session wineprefix e2e_tests --gtest_filter=SessionEndToEnd.*)

@@ -63,6 +63,33 @@ TEST(ModesEndToEnd, GameModeInAFolderNamedBeyondTheAnsiCodePage) {
   RunModeAndCheck(folder, run, L"Game Mode", WithMode("True", "1"));
 }
 
+// A folder named in the player's own alphabet, as deep as players have them: about 200
+// characters as Windows counts them, far more in bytes of UTF-8.
+TEST(ModesEndToEnd, GameModeInADeepFolderNamedInCyrillic) {
+  std::wstring leaf = L"Мои игры\\";
+  while (leaf.size() < 80) leaf += L"Линейка";
+  leaf += L"\\";
+  while (leaf.size() < 178) leaf += L"Клиент";
+  ClientFolder folder(leaf);
+  ASSERT_GE(folder.Path().size(), 195u);
+  ASSERT_LT(folder.Path().size() + std::wstring(L"\\temp.dat.kestrane-partial").size(), 260u);
+  ASSERT_GT(Narrow(folder.Path()).size(), 260u) << "the path is not longer in bytes than Windows' limit";
+  LauncherRun run(folder);
+  RunModeAndCheck(folder, run, L"Game Mode", WithMode("True", "1"));
+}
+
+// A file of the folder check's old name, or of its first new one, read-only: no folder's
+// refusal, and the mode runs.
+TEST(ModesEndToEnd, GameModeRunsBesideAReadOnlyFileOfTheFolderChecksName) {
+  ClientFolder folder;
+  for (const wchar_t* name : {L"kestrane-check.tmp", L"kestrane-check-1.tmp"}) {
+    folder.Write(name, "");
+    SetFileAttributesW(folder.File(name).c_str(), FILE_ATTRIBUTE_READONLY);
+  }
+  LauncherRun run(folder);
+  RunModeAndCheck(folder, run, L"Game Mode", WithMode("True", "1"));
+}
+
 // Closing mid-action neither hangs nor leaves the settings patched.
 TEST(ModesEndToEnd, CloseRequestsDuringGameModeAreIgnoredAndTheSequenceCompletes) {
   ClientFolder folder;

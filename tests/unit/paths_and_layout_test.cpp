@@ -44,9 +44,32 @@ TEST(FolderRules, NetworkFoldersAndTheVirtualStoreAreFoundAsWindowsNamesThem) {
   EXPECT_EQ(VirtualStoreFolderFor("D:\\Game", "C:", local), "");
   EXPECT_EQ(VirtualStoreFolderFor("\\\\server\\share", "C:", local), "");
   EXPECT_EQ(VirtualStoreFolderFor("C:\\Game", "C:", ""), "");
-  const std::string folder(259 - 1 - 6, 'f');
-  EXPECT_FALSE(PathTooLongFor(folder, "l2.ini"));
-  EXPECT_TRUE(PathTooLongFor(folder, "l2.ini.kestrane-partial"));
+  // Windows counts UTF-16 characters: a folder in the player's own alphabet is as long as
+  // its letters, however many bytes of UTF-8 they take; a character beyond the first plane
+  // counts twice.
+  struct Length {
+    std::string letter;
+    size_t bytes;
+  };
+  const Length rows[] = {{"f", 1}, {"Ж", 2}, {"한", 3}, {"\xF0\x9F\x8E\xAE", 4}};
+  for (const auto& [letter, bytes] : rows) {
+    const size_t units = bytes == 4 ? 2 : 1;
+    const size_t fits = (kMaxPathLength - 1 - std::string("l2.ini").size()) / units;
+    std::string folder;
+    for (size_t i = 0; i < fits; ++i) folder += letter;
+    ASSERT_EQ(folder.size(), fits * bytes);
+    EXPECT_EQ(Utf16Length(folder), fits * units) << letter;
+    EXPECT_FALSE(PathTooLongFor(folder, "l2.ini")) << letter;
+    EXPECT_TRUE(PathTooLongFor(folder, "l2.ini.kestrane-partial")) << letter;
+    EXPECT_TRUE(PathTooLongFor(folder + letter + letter, "l2.ini")) << letter;
+  }
+}
+
+TEST(ButtonCaptions, LoseTheirKeyboardMarkAsTheyAreNamedInASentence) {
+  const std::pair<const char*, const char*> captions[] = {
+      {"&Retry", "Retry"},           {"Abbre&chen", "Abbrechen"},  {"再試行(&R)", "再試行"},
+      {"재시도(&R)", "재시도"}, {"Save && Exit", "Save & Exit"}, {"Cancel", "Cancel"}};
+  for (const auto& [caption, named] : captions) EXPECT_EQ(CaptionWithoutMark(caption), named) << caption;
 }
 
 using PatchClientSettingsTest = testing::FakeFormTest;

@@ -142,6 +142,24 @@ TEST_P(HoldsOnDisk, EachOperationComesToItsOutcomeAndNeverTearsAFile) {
     Win32PlatformOps platform;
     Hold hold(folder.File(L"l2.ini"), row.holding);
     ASSERT_TRUE(hold.Taken());
+    // The folder check's first names are taken, one the row's way, one hidden and a system
+    // file, one pending deletion: none of them is the folder's refusal.
+    ASSERT_FALSE(platform.SetWorkingFolder(Narrow(folder.Path())));
+    const std::wstring taken = folder.File(Widen(FolderCheckName(1)));
+    folder.Write(Widen(FolderCheckName(1)), "x");
+    Hold checkHeld(taken, row.holding);
+    folder.Write(Widen(FolderCheckName(2)), "");
+    SetFileAttributesW(folder.File(Widen(FolderCheckName(2))).c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    folder.Write(Widen(FolderCheckName(3)), "");
+    UniqueHandle pending(CreateFileW(folder.File(Widen(FolderCheckName(3))).c_str(), GENERIC_READ,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                     nullptr));
+    DeleteFileW(folder.File(Widen(FolderCheckName(3))).c_str());
+    const OpResult check = platform.ProbeFolder();
+    EXPECT_FALSE(check) << "the check's name taken passed for the folder's refusal: " << DescribeFailure(*check);
+    pending.Reset();
+    checkHeld.Release();
+    SetFileAttributesW(folder.File(Widen(FolderCheckName(2))).c_str(), FILE_ATTRIBUTE_NORMAL);
 
     OpResult failure;
     std::string read;
@@ -248,6 +266,33 @@ TEST(FoldersOnDisk, AFolderThatTakesNewFilesPassesTheProbeAndKeepsNothing) {
   const auto gone = ProbeNewFile(folder.Path() + L"\\no such folder", folderThere);
   ASSERT_TRUE(gone);
   EXPECT_FALSE(folderThere) << "a folder that is not there passed for one that refuses";
+}
+
+// Windows redirects only a 32-bit program whose manifest names no execution level: the
+// stand-ins of the i686 build, never those of the x86-64 build, never Kestrane itself.
+TEST(FoldersOnDisk, OnlyA32BitProgramWithoutAnExecutionLevelMayBeRedirected) {
+  const std::wstring built = Widen(FolderOfModulePath(Narrow(ModulePath())));
+  EXPECT_EQ(MayBeVirtualized(built + L"\\l2.exe"), sizeof(void*) == 4);
+  EXPECT_EQ(MayBeVirtualized(built + L"\\l2encdec.exe"), sizeof(void*) == 4);
+  EXPECT_FALSE(MayBeVirtualized(built + L"\\Kestrane.exe")) << "its manifest asks for asInvoker";
+  ScratchFolder folder;
+  folder.Write(L"l2.exe", "MZ but no program");
+  EXPECT_FALSE(MayBeVirtualized(folder.File(L"l2.exe")));
+  EXPECT_FALSE(MayBeVirtualized(folder.File(L"missing.exe")));
+}
+
+// The captions Windows puts on a box's buttons, as a sentence names them.
+TEST(BoxButtonsOnDisk, AreNamedAsWindowsCaptionsThem) {
+  Win32PlatformOps platform;
+  const bool given = GetProcAddress(GetModuleHandleW(L"user32.dll"), "MB_GetString") != nullptr;
+  for (const BoxChoice button : {BoxChoice::Retry, BoxChoice::Close}) {
+    const std::string name = platform.ButtonName(button);
+    EXPECT_EQ(name.empty(), !given);
+    EXPECT_EQ(name.find('&'), std::string::npos) << name;
+  }
+  if (given) {
+    EXPECT_NE(platform.ButtonName(BoxChoice::Retry), platform.ButtonName(BoxChoice::Close));
+  }
 }
 
 TEST(FoldersOnDisk, TheVirtualStoreIsTheOneInTheUsersLocalApplicationData) {

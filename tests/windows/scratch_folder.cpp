@@ -11,6 +11,11 @@ ScratchFolder::ScratchFolder(const std::wstring& leaf) {
   GetTempPathW(MAX_PATH, temp);
   // Process numbers come round again under Wine, and a folder that a failed run could not
   // remove may still be there: take the next free name.
+  // A leaf of several folders (a deep path) has its upper ones made first.
+  for (size_t at = leaf.find(L'\\'); at != std::wstring::npos; at = leaf.find(L'\\', at + 1)) {
+    CreateDirectoryW((std::wstring(temp) + leaf.substr(0, at)).c_str(), nullptr);
+    upper_.insert(upper_.begin(), std::wstring(temp) + leaf.substr(0, at));
+  }
   for (int attempt = 0;; ++attempt) {
     path_ = std::wstring(temp) + leaf + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
             std::to_wstring(counter++);
@@ -33,6 +38,7 @@ ScratchFolder::~ScratchFolder() {
     FindClose(search);
   }
   RemoveDirectoryW(path_.c_str());
+  for (const auto& folder : upper_) RemoveDirectoryW(folder.c_str());  // where no other test uses it
 }
 
 void ScratchFolder::Write(const std::wstring& name, const std::string& bytes) const {

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/win32_util.h"
 
@@ -10,7 +11,8 @@ namespace kestrane::testing {
 
 inline bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// A fresh folder under the temporary folder, removed with its files afterwards.
+// A fresh folder under the temporary folder, removed with its files afterwards. A leaf with
+// separators names a folder several deep.
 class ScratchFolder {
  public:
   explicit ScratchFolder(const std::wstring& leaf = L"kestrane-test");
@@ -25,6 +27,7 @@ class ScratchFolder {
 
  private:
   std::wstring path_;
+  std::vector<std::wstring> upper_;  // deepest first
 };
 
 }  // namespace kestrane::testing

@@ -1,0 +1,122 @@
+// Every box Kestrane can show, read as a player reads it: short, with a first line and a way
+// out, where the settings stand, and a row of the README's table of boxes for each.
+#include <gmock/gmock.h>
+
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "app/box_catalogue.h"
+
+namespace kestrane::testing {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+constexpr Standing kStandings[] = {
+    Standing::NothingChanged,   Standing::IniNotChanged,    Standing::BackupKept,        Standing::IniMayDiffer,
+    Standing::ModeMayBeInIni,   Standing::ModeInIni,        Standing::PutBack,           Standing::PutBackNotStarted,
+    Standing::PutBackToolMayRun, Standing::NotPutBack,      Standing::NoBackupAnyMore,   Standing::NoBackupModeMayStay,
+    Standing::ModeKeptNoBackup, Standing::Damaged,          Standing::BackupRemoved,     Standing::BackupNotRemoved};
+
+// A failure of each entry with the most details a box carries: the longest box it can be. A
+// rewrite that may have damaged "l2.ini" is told with where that leaves it.
+Failure Longest(Box box, Standing standing) {
+  Failure failure{Operation::Copy, {{Detail::From, "C:\\Games\\Client\\l2.bak"}, {Detail::To, "C:\\Games\\Client\\l2.ini"}},
+                  32, "The process cannot access the file because it is being used by another process."};
+  failure.box = box;
+  failure.mayBeDamaged = standing == Standing::Damaged;
+  return failure;
+}
+
+TEST(BoxCatalogue, EveryBoxIsShortHasAFirstLineAndAWayOutAndEveryCauseHasItsBox) {
+  std::set<std::string_view> firstLines;
+  for (int id = static_cast<int>(Box::FileInUse); id <= static_cast<int>(Box::BackupUnreadable); ++id) {
+    const Box box = static_cast<Box>(id);
+    const BoxEntry& entry = EntryFor(box);
+    EXPECT_EQ(entry.box, box) << "a cause without its entry: " << id;
+    SCOPED_TRACE(std::string(entry.firstLine));
+    EXPECT_TRUE(entry.firstLine.ends_with('.'));
+    EXPECT_TRUE(firstLines.insert(entry.firstLine).second) << "two boxes begin alike";
+    EXPECT_FALSE(entry.wayOut.empty());
+    EXPECT_THAT(std::string(entry.wayOut), Not(HasSubstr("Retry"))) << "a way out names a button itself";
+    for (const Standing standing : kStandings)
+      for (const bool retry : {false, entry.retryStep}) {
+        // Buttons named by their place are the longest names.
+        const BoxMessage shown = ComposeBox(Longest(box, standing), standing, retry, {});
+        EXPECT_LE(shown.ownWords, kMaxOwnWords) << shown.text;
+        EXPECT_TRUE(shown.text.starts_with(entry.firstLine));
+        EXPECT_EQ(shown.text.find("{"), std::string::npos) << shown.text;
+      }
+  }
+  EXPECT_EQ(firstLines.size(), BoxCatalogue().size());
+}
+
+TEST(BoxCatalogue, ABoxNamesPathsWholeTheButtonsAsShownAndWindowsOnlyWhereItAgrees) {
+  Failure held{Operation::Write, {{Detail::File, "K:\\/temp.dat"}}, 32, "Der Prozess kann nicht zugreifen."};
+  held.kind = FailureKind::InUse;
+  const BoxMessage german = ComposeBox(held, Standing::ModeInIni, true, {"Wiederholen", "Abbrechen"});
+  EXPECT_THAT(german.text, HasSubstr("File: K:\\temp.dat\n"));
+  EXPECT_THAT(german.text, HasSubstr("press Wiederholen."));
+  EXPECT_THAT(german.text, HasSubstr("Abbrechen ends Kestrane."));
+  EXPECT_TRUE(german.text.ends_with("\n\nDer Prozess kann nicht zugreifen. (32)")) << german.text;
+  EXPECT_EQ(german.icon, BoxIcon::Error);
+  const BoxMessage unnamed = ComposeBox(held, Standing::ModeInIni, true, {});
+  EXPECT_THAT(unnamed.text, AllOf(HasSubstr("press the left button."), HasSubstr("The right button ends Kestrane.")));
+  EXPECT_EQ(ShownPath("\\\\server/share\\\\Game//l2.ini"), "\\\\server\\share\\Game\\l2.ini");
+
+  Failure guarded{Operation::CheckFolder, {{Detail::Folder, "C:\\Users\\P\\Documents\\Game"}}, 2, "Not found."};
+  guarded.kind = FailureKind::FolderGuarded;
+  EXPECT_THAT(ComposeBox(guarded, Standing::NothingChanged, false, {}).text, Not(HasSubstr("Not found.")))
+      << "Windows' line contradicts the cause";
+  Failure late{Operation::Start, {{Detail::CommandLine, "l2.exe"}}};
+  late.box = Box::ClientNotReady;
+  EXPECT_EQ(ComposeBox(late, Standing::PutBack, false, {}).icon, BoxIcon::Warning);
+}
+
+// A query that cannot tell is never a refused change; a folder that cannot be entered is one
+// that cannot be reached.
+TEST(BoxCatalogue, AFailedStepIsToldByItsErrorAndWhatItWasDoing) {
+  Failure query{Operation::Query, {}, 5};
+  query.kind = FailureKind::AccessDenied;
+  EXPECT_EQ(BoxFor(query), Box::FileUnknown);
+  query.kind = FailureKind::DriveGone;
+  EXPECT_EQ(BoxFor(query), Box::DriveGone);
+  Failure folder{Operation::UseFolder, {}, 5};
+  folder.kind = FailureKind::AccessDenied;
+  EXPECT_EQ(BoxFor(folder), Box::DriveGone);
+  Failure write{Operation::Write, {}, 5};
+  write.kind = FailureKind::AccessDenied;
+  EXPECT_EQ(BoxFor(write), Box::FileProtected);
+  write.box = Box::PatchNotKept;
+  EXPECT_EQ(BoxFor(write), Box::PatchNotKept);
+}
+
+// The README's table of boxes: a row for every first line, and no row for a box that is not.
+std::vector<std::string> BoxRowsOfTheReadme() {
+  std::ifstream readme(std::string(KESTRANE_SOURCE_DIR) + "/README.md");
+  std::vector<std::string> rows;
+  bool inTable = false;
+  for (std::string line; std::getline(readme, line);) {
+    if (line.starts_with("## If a box appears")) inTable = true;
+    else if (line.starts_with("## ")) inTable = false;
+    if (!inTable || !line.starts_with("| ") || line.starts_with("| The box") || line.starts_with("|--")) continue;
+    rows.push_back(line.substr(2, line.find(" |", 2) - 2));
+  }
+  return rows;
+}
+
+TEST(BoxCatalogue, TheReadmeHasARowForEveryBoxFoundByItsFirstLine) {
+  const std::vector<std::string> rows = BoxRowsOfTheReadme();
+  ASSERT_FALSE(rows.empty()) << "no table of boxes in README.md";
+  std::set<std::string> firstLines;
+  for (const auto& entry : BoxCatalogue()) {
+    firstLines.insert(std::string(entry.firstLine));
+    EXPECT_THAT(rows, ::testing::Contains(std::string(entry.firstLine))) << "README.md has no row for this box";
+  }
+  for (const auto& row : rows) EXPECT_TRUE(firstLines.contains(row)) << "README.md tells of a box there is not: " << row;
+}
+
+}  // namespace
+}  // namespace kestrane::testing
