@@ -210,7 +210,10 @@ std::string Win32PlatformOps::ButtonName(BoxChoice button) {
   const auto get = user32 ? reinterpret_cast<GetString>(reinterpret_cast<void*>(GetProcAddress(user32, "MB_GetString")))
                           : nullptr;
   const LPCWSTR caption = get ? get(button == BoxChoice::Retry ? IDRETRY - 1 : IDCANCEL - 1) : nullptr;
-  return caption ? CaptionWithoutMark(Narrow(caption)) : std::string();
+  if (caption) return CaptionWithoutMark(Narrow(caption));
+  // Without it (Wine), an English user interface still captions them as Windows does in English.
+  if (PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_ENGLISH) return button == BoxChoice::Retry ? "Retry" : "Cancel";
+  return {};
 }
 
 void Win32PlatformOps::PumpPendingMessages() {

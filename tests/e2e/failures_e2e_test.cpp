@@ -41,8 +41,9 @@ HWND WaitForInUseBox(ClientFolder& folder, LauncherRun& run) {
   EXPECT_NE(text.find(Widen(StandingText(Standing::ModeInIni))), std::wstring::npos) << Narrow(text);
   EXPECT_NE(text.find(L" (32)"), std::wstring::npos) << Narrow(text);
   // The buttons are named as the box shows them, or by their place where Windows does not
-  // give its captions (Wine's user32 has no MB_GetString).
-  const bool captionsGiven = GetProcAddress(GetModuleHandleW(L"user32.dll"), "MB_GetString") != nullptr;
+  // give its captions (Wine's user32 has no MB_GetString) in a language other than English.
+  const bool captionsGiven = GetProcAddress(GetModuleHandleW(L"user32.dll"), "MB_GetString") != nullptr ||
+                             PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_ENGLISH;
   for (const int button : {IDRETRY, IDCANCEL}) {
     std::wstring caption = probe::Text(GetDlgItem(box, button));
     std::erase(caption, L'&');
