@@ -46,7 +46,9 @@ void FormLoad() {
   MustAtStartUp(CheckRequiredFiles(platform, clientFolder));
   if (!clientFolder) platform.EndProgram();
   DiscardInterruptedCopies(platform);
-  MustAtStartUp(EnsureSettingsBackup(platform));
+  bool backupTaken = false;
+  MustAtStartUp(EnsureSettingsBackup(platform, &backupTaken));
+  if (backupTaken) Form1.EnterStep(ActionStep::Settled);  // "l2.ini" is what the backup holds
   MustAtStartUp(RestoreSettingsFromBackup(platform));
   Form1.EnterStep(ActionStep::Settled);
   SetButtonsEnabled(true);

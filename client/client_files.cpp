@@ -41,7 +41,7 @@ Failure UncheckedBackupRemoved(PlatformOps& platform, const OpResult& unread) {
 // mode run patched them. A new one is the bytes read from "l2.ini" with writers shut out,
 // moved into place whole and only where no file of its name is, then read back: it is a
 // true copy or it is not there at all.
-OpResult EnsureSettingsBackup(PlatformOps& platform) {
+OpResult EnsureSettingsBackup(PlatformOps& platform, bool* taken) {
   bool present = false;
   if (OpResult failure = ExistsStep(platform, kSettingsBackup, present)) return failure;
   if (present) return std::nullopt;
@@ -62,7 +62,10 @@ OpResult EnsureSettingsBackup(PlatformOps& platform) {
     readBack = std::move(read.bytes);
     return read.failure;
   });
-  if (!unread && readBack == settings) return std::nullopt;
+  if (!unread && readBack == settings) {
+    if (taken) *taken = true;
+    return std::nullopt;
+  }
   return UncheckedBackupRemoved(platform, unread);
 }
 

@@ -15,7 +15,8 @@ inline constexpr std::string_view kWorkFile = "temp.dat";
 
 OpResult CheckRequiredFiles(PlatformOps& platform, bool& allPresent);
 void DiscardInterruptedCopies(PlatformOps& platform);
-OpResult EnsureSettingsBackup(PlatformOps& platform);
+// With taken, says whether this call took a new backup.
+OpResult EnsureSettingsBackup(PlatformOps& platform, bool* taken = nullptr);
 // With backupThere, says whether there was an "l2.bak" to put back.
 OpResult RestoreSettingsFromBackup(PlatformOps& platform, bool* backupThere = nullptr);
 OpResult RemoveSettingsBackup(PlatformOps& platform);

@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 
+#include "app/box_catalogue.h"
 #include "app/main_window.h"
+#include "app/paced_wait.h"
 #include "tests/unit/fake_form.h"
 
 namespace kestrane::testing {
@@ -127,6 +129,36 @@ TEST_F(StartupTest, ASettingsFileHeldByAWriterIsWaitedForBeforeTheBackup) {
   FormLoad();
   EXPECT_EQ(fake.FileBytes("l2.bak"), "SETTINGS-2");
   EXPECT_TRUE(fake.CallsOf({"ErrorBox"}).empty());
+}
+
+// A start-up restore that the client refuses (it holds "l2.ini" from an earlier start): Cancel
+// leaves "l2.ini" as an earlier run may have left it, which the box says, but never after a
+// backup just taken from that very "l2.ini".
+TEST_F(StartupTest, ARefusedRestoreSaysAModesSettingsMayStayOnlyWhereTheBackupIsOlder) {
+  for (const bool older : {true, false}) {
+    FakePlatformOps platform;
+    Form1 = MainForm{};
+    Form1.Bind(platform);
+    platform.SetTickHandler(Timer1Tick);
+    for (const char* name : {"l2encdec.exe", "l2.exe"}) platform.PutFile(name, "program");
+    platform.PutFile("l2.ini", "LEFT BY AN EARLIER RUN");
+    if (older) {
+      platform.PutFile("l2.bak", "STORED");
+      platform.HoldFile("l2.ini", -1);
+    } else {
+      platform.TamperWithWrite("l2.bak", [&](std::string&) { platform.HoldFile("l2.ini", -1); });
+    }
+    try {
+      FormLoad();
+    } catch (const ProgramEnded&) {
+    }
+    const auto boxes = platform.CallsOf({"ErrorBox"});
+    ASSERT_EQ(boxes.size(), 1u) << older;
+    EXPECT_EQ(boxes[0].args[1], "retry");
+    EXPECT_THAT(boxes[0].args[0], ::testing::HasSubstr(std::string(
+                                      StandingText(older ? Standing::IniMayDiffer : Standing::BackupKept))));
+  }
+  Form1.Bind(fake);
 }
 
 }  // namespace
