@@ -219,7 +219,9 @@ OsResult ProbeNewFile(const std::wstring& folder, bool& folderThere) {
   folderThere = false;
   const std::wstring prefix = folder + (folder.ends_with(L'\\') ? L"" : L"\\");
   for (int attempt = 1; attempt <= kFolderCheckNames; ++attempt) {
-    const std::wstring path = prefix + Widen(FolderCheckName(attempt));
+    // Appended, never prefixed: a prefix brings the library's out-of-line wide replace (GCC 14).
+    std::wstring path = prefix;
+    path += Widen(FolderCheckName(attempt));
     // Created new, and removed when the handle closes, however the program ends.
     UniqueHandle probe(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));

@@ -125,7 +125,9 @@ std::string Win32PlatformOps::VirtualStoreFolder() {
 }
 
 bool Win32PlatformOps::MayBeRedirected(std::string_view program) {
-  return MayBeVirtualized(Widen(AppFolder()) + L"\\" + Widen(program));
+  std::wstring path = Widen(AppFolder()) + L"\\";
+  path += Widen(program);  // appended: see ProbeNewFile
+  return MayBeVirtualized(path);
 }
 
 // Time asleep does not count: a lid closed while the tool runs must not end its run on waking.
