@@ -29,7 +29,8 @@ bool HeldByAnother(const OpResult& failure) { return failure && failure->kind ==
 
 // A new backup that cannot be shown to be a true copy is removed: it is that or nothing.
 Failure UncheckedBackupRemoved(PlatformOps& platform, const OpResult& unread) {
-  Failure failure = unread ? *unread : Failure{Operation::Read, {{Detail::File, std::string(kSettingsBackup)}}};
+  const std::string path = platform.AppFolder() + "\\" + std::string(kSettingsBackup);
+  Failure failure = unread ? *unread : Failure{Operation::Read, {{Detail::File, path}}};
   failure.box = unread ? Box::BackupUnreadable : Box::BackupNotTrue;
   failure.removed = !platform.RemoveFile(kSettingsBackup);
   return failure;

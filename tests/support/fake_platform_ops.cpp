@@ -45,7 +45,7 @@ std::string Normalize(std::string_view path) {
   std::string out;
   for (char c : path) {
     if (c == '/') c = '\\';
-    if (c == '\\' && !out.empty() && out.back() == '\\') continue;
+    if (c == '\\' && out.size() > 1 && out.back() == '\\') continue;  // a network path keeps its leading two
     out.push_back(c);
   }
   return out;
@@ -163,8 +163,9 @@ OpResult FakePlatformOps::Fallible(std::string_view op, std::string_view subject
     default: return std::nullopt;  // the tool and client ways change the run, not its start
   }
   const bool start = op == "Start";
-  return WindowsFailure(OperationOf(op), start ? Detail::CommandLine : Detail::File,
-                        start ? std::string(subject) : Resolve(subject), error, "Injected failure.");
+  const Detail detail = start ? Detail::CommandLine : op == "SetWorkingFolder" || op == "Probe" ? Detail::Folder : Detail::File;
+  return WindowsFailure(OperationOf(op), detail, start ? std::string(subject) : Resolve(subject), error,
+                        "Injected failure.");
 }
 
 std::vector<std::optional<std::string>> FakePlatformOps::HistoryOf(std::string_view name) const {

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 
 #include <cctype>
+#include <sstream>
 #include <tuple>
 
 #include "app/box_catalogue.h"
@@ -130,6 +131,16 @@ const SetupInfo kSetups[] = {
     {Setup::CheckNamesTaken, "folder check's names taken", ""},
     {Setup::OwnAlphabet, "Cyrillic folder", ""},
 };
+
+// The paths a box's detail lines show.
+std::vector<std::string> PathsShownIn(const std::string& text) {
+  std::vector<std::string> paths;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);)
+    for (const char* label : {"File: ", "From: ", "To: ", "Folder: ", "Copy: ", "Program: "})
+      if (line.starts_with(label)) paths.push_back(line.substr(std::string_view(label).size()));
+  return paths;
+}
 
 std::string WayOutFor(FailureKind kind) { return std::string(EntryFor(BoxForKind(kind)).wayOut); }
 
@@ -285,6 +296,10 @@ class SweepRun {
                           faultOp.starts_with("Probe ");  // a probe that cannot tell leaves the file's advice
         EXPECT_TRUE(fits) << "the advice does not fit the error:\n" << text;
       }
+      for (const auto& path : PathsShownIn(text))
+        EXPECT_TRUE(path.size() > 2 && (path[1] == ':' || path.starts_with("\\\\")) &&
+                    path.find('/') == std::string::npos)
+            << "a path not shown whole, with one kind of separator:\n" << text;
       EXPECT_LE(std::stoi(box.args[5]), kMaxOwnWords) << "a box of more than " << kMaxOwnWords << " words:\n" << text;
       EXPECT_EQ(text.find("press Retry") != std::string::npos, box.args[1] == "retry")
           << "the box's words and its buttons disagree:\n" << text;

@@ -109,7 +109,7 @@ TEST_P(ReadBackTest, ANewBackupThatCannotBeShownTrueIsReportedForWhatItIs) {
 
 const ReadBackCase kReadBackCases[] = {
     {"OtherBytesAreRemoved", [](FakePlatformOps&, std::string& bytes) { bytes.resize(bytes.size() / 2); },
-     {"did not come out as a true copy of l2.ini", "l2.bak was removed"}, false},
+     {"did not come out as a true copy of l2.ini", "l2.bak was removed", "File: C:\\Games\\Client\\l2.bak"}, false},
     {"AHolderPastTheRetriesIsNamed",
      [](FakePlatformOps& f, std::string&) { f.HoldFile("l2.bak", 10000, Hold::NoSharing); },
      {"could not read back the new backup", "(32)", "Wait for your virus scanner",
