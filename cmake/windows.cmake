@@ -87,6 +87,14 @@ if(KESTRANE_PROGRAM_ONLY)
     set(kestrane_personality __gxx_personality_seh0)
   endif()
   list(APPEND kestrane_to_abort __cxa_begin_catch __cxa_end_catch __cxa_rethrow ${kestrane_personality} _Unwind_Resume)
+  # Still, any call into that out-of-line std::string brings the library's whole string object
+  # with it, and on i686 all of its frame tables, which nothing reads (about 25 KiB with GCC 14).
+  # With the library's assertions on, std::string is instantiated in the program instead, as
+  # GCC 12 does, and a precondition it breaks ends the program, the outcome a thrown error had.
+  if(CMAKE_CXX_COMPILER_VERSION VERSION_GREATER_EQUAL 13)
+    target_compile_definitions(Kestrane PRIVATE _GLIBCXX_ASSERTIONS)
+    list(APPEND kestrane_to_abort _ZSt21__glibcxx_assert_failPKciS0_S0_)
+  endif()
   foreach(symbol ${kestrane_to_abort})
     target_link_options(Kestrane PRIVATE -Wl,--defsym=${symbol_prefix}${symbol}=${symbol_prefix}abort)
   endforeach()
