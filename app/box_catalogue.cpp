@@ -66,7 +66,7 @@ constexpr std::array kEntries{
     BoxEntry{Box::BackupNotTrue, "The backup l2.bak did not come out as a true copy of l2.ini.",
              "Start Kestrane again to take the backup anew."},
     BoxEntry{Box::BackupUnreadable, "Kestrane could not read back the new backup l2.bak to check it.",
-             "Wait for your virus scanner to finish with l2.bak, then start Kestrane again."},
+             "Start Kestrane again in a moment (a virus scanner may have been looking at l2.bak)."},
 };
 
 constexpr std::string_view kDamaged = "l2.ini may be damaged: it was being rewritten when this happened.";

@@ -30,6 +30,12 @@ Failure FolderCause(Box box, const std::string& folder) {
   return failure;
 }
 
+// Windows redirects only 32-bit programs without an execution level in their manifest: a
+// copy that neither the tool nor the client can be sent to is no cause.
+bool AProgramMayBeRedirected(PlatformOps& platform) {
+  return platform.MayBeRedirected(kClientProgram) || platform.MayBeRedirected(kEncoderTool);
+}
+
 }  // namespace
 
 std::optional<Failure> FolderRefusal(PlatformOps& platform) {
@@ -46,12 +52,6 @@ std::optional<Failure> FolderRefusal(PlatformOps& platform) {
   failure.errorText = probe->errorText;
   failure.kind = probe->kind;
   return failure;
-}
-
-// Windows redirects only 32-bit programs without an execution level in their manifest: a
-// copy that neither the tool nor the client can be sent to is no cause.
-bool AProgramMayBeRedirected(PlatformOps& platform) {
-  return platform.MayBeRedirected(kClientProgram) || platform.MayBeRedirected(kEncoderTool);
 }
 
 OpResult CheckFolderBeforeTool(PlatformOps& platform) {

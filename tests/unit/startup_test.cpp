@@ -112,7 +112,7 @@ const ReadBackCase kReadBackCases[] = {
      {"did not come out as a true copy of l2.ini", "l2.bak was removed", "File: C:\\Games\\Client\\l2.bak"}, false},
     {"AHolderPastTheRetriesIsNamed",
      [](FakePlatformOps& f, std::string&) { f.HoldFile("l2.bak", 10000, Hold::NoSharing); },
-     {"could not read back the new backup", "(32)", "Wait for your virus scanner",
+     {"could not read back the new backup", "(32)", "Start Kestrane again in a moment",
       "delete l2.bak yourself"},
      true},
 };
