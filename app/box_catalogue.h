@@ -9,25 +9,44 @@
 namespace kestrane {
 
 // Where the stored settings stand once the box is answered (for a box with Retry: on
-// Cancel), as far as Kestrane knows it.
+// Cancel), as far as Kestrane knows it. Decided from facts by StandingFrom.
 enum class Standing {
-  NothingChanged,        // a mode's checks before the tool
+  NotChangedNotStarted,  // a mode before its encode: l2.ini untouched, the game not started
   IniNotChanged,         // nothing of this run touched "l2.ini", and there is no "l2.bak"
   BackupKept,            // "l2.ini" as stored, "l2.bak" kept
   IniMayDiffer,          // start-up: "l2.ini" may still hold what an earlier run left
-  ModeMayBeInIni,        // a tool run has started: "l2.ini" may hold the mode's settings
+  IniMayDifferUnsure,    // ... where "l2.bak" could not be seen
+  ToolMayHaveChanged,    // the encode has started: "l2.ini" may hold what the tool wrote
   ModeInIni,             // the encode held: "l2.ini" holds the mode's settings
+  ModeUnsure,            // either of those, and "l2.bak" could not be seen
   PutBack,               // a stop put "l2.ini" back (the client had been started)
   PutBackNotStarted,     // a stop put "l2.ini" back before the client was started
-  PutBackToolMayRun,     // ... but the tool could not be ended for certain
-  NotPutBack,            // a stop could not put "l2.ini" back
-  NoBackupAnyMore,       // a stop found no "l2.bak" to put back
-  NoBackupModeMayStay,   // no "l2.bak", and "l2.ini" may hold the mode's settings
-  ModeKeptNoBackup,      // the restore found no "l2.bak": the mode's settings stay
+  NoBackupModeMayStay,   // no "l2.bak", and "l2.ini" may hold what the tool wrote
+  ModeKeptNoBackup,      // no "l2.bak", and "l2.ini" holds the mode's settings
   Damaged,               // "l2.ini" was being rewritten in place when the step failed
   BackupRemoved,         // a new "l2.bak" that could not be shown true was removed
   BackupNotRemoved,      // ... and could not be removed
 };
+inline constexpr int kStandingCount = static_cast<int>(Standing::BackupNotRemoved) + 1;
+
+// What Kestrane knows of its files when a box is shown.
+enum class Presence { There, Absent, Unknown };
+enum class IniState {
+  Untouched,      // this action has not changed "l2.ini"
+  EarlierRunMay,  // start-up before its restore: "l2.ini" may hold what an earlier run left
+  ToolMay,        // the encode has started and is not checked: anything it wrote
+  Mode,           // the encode was checked: the mode's settings
+  PutBack,        // a stop put it back from "l2.bak"
+  Damaged,        // a rewrite in place stopped part-way
+};
+struct SettingsFacts {
+  Presence backup = Presence::There;
+  IniState ini = IniState::Untouched;
+  bool modeAction = false;   // a mode runs (it may start the game)
+  bool gameStarted = false;
+};
+// The one place where the facts become what a box says of the settings.
+Standing StandingFrom(const SettingsFacts& facts);
 
 // One box: what happened, and the one way out that works for that cause.
 struct BoxEntry {
@@ -51,6 +70,9 @@ std::string_view StandingText(Standing standing);
 Box BoxForKind(FailureKind kind);
 // The entry that tells the failure: the one the logic named, else by its step and error.
 Box BoxFor(const Failure& failure);
+// Whether the player can mend the cause and press Retry without starting Kestrane anew: its
+// box says so, so that what the box offers and what its words say are one decision.
+bool RetryMayMend(const Failure& failure);
 
 // The buttons' captions as the player sees them; empty ones are named by their place.
 struct ButtonNames {
@@ -58,8 +80,9 @@ struct ButtonNames {
   std::string cancel;
 };
 
-// The box's whole text: the first line; the paths, command and exit code; the way out and
-// where the settings stand; last, Windows' own line where it agrees with the cause.
+// The box's whole text: the first line; the paths, command and exit code; the way out, a
+// tool that may still run, and where the settings stand; last, Windows' own line where it
+// agrees with the cause and Windows gave one.
 BoxMessage ComposeBox(const Failure& failure, Standing standing, bool offerRetry, const ButtonNames& names);
 
 // A path as the player reads it: backslashes alone, none doubled past a network path's start.

@@ -9,15 +9,52 @@
 namespace kestrane {
 namespace {
 
+IniState IniStateNow() {
+  if (!Form1.ActionRunning()) return Form1.Step() == ActionStep::Restoring ? IniState::EarlierRunMay : IniState::Untouched;
+  if (!Form1.ModeRuns() || !Form1.EncodeStarted() || !Form1.SettingsMayBePatched()) return IniState::Untouched;
+  return Form1.ModeInSettings() ? IniState::Mode : IniState::ToolMay;
+}
+
+// What the action itself knows, without asking Windows.
+SettingsFacts KnownFacts(const Failure& failure) {
+  SettingsFacts facts;
+  facts.modeAction = Form1.ModeRuns();
+  facts.gameStarted = Form1.ModeRuns() && Form1.ClientStarted();
+  facts.ini = failure.mayBeDamaged ? IniState::Damaged : IniStateNow();
+  return facts;
+}
+
+Presence BackupPresence(PlatformOps& platform) {
+  bool there = false;
+  const OpResult failure = RetryWhileInUse(platform, [&] {
+    ExistsResult found = platform.FileExists(kSettingsBackup);
+    there = found.exists;
+    return found.failure;
+  });
+  if (failure) return Presence::Unknown;
+  return there ? Presence::There : Presence::Absent;
+}
+
 // The stored settings go back before the report, so that the box can say where they stand.
-Standing PutStoredSettingsBack(const Failure& failure, bool clientStarted) {
+SettingsFacts PutStoredSettingsBack(const Failure& failure) {
+  SettingsFacts facts = KnownFacts(failure);
   Form1.EnterStep(ActionStep::Restoring);
-  bool backupThere = true;
-  if (RestoreSettingsFromBackup(Form1.Platform(), &backupThere)) return Standing::NotPutBack;
+  RestoreOutcome restore;
+  const OpResult refused = RestoreSettingsFromBackup(Form1.Platform(), &restore);
+  // Before the encode only a tool that broke its word changes "l2.ini": where it differed
+  // from "l2.bak", it may hold what the tool wrote.
+  if (restore.differed && facts.ini == IniState::Untouched) facts.ini = IniState::ToolMay;
+  if (refused) {
+    if (refused->mayBeDamaged) facts.ini = IniState::Damaged;
+    facts.backup = BackupPresence(Form1.Platform());
+    return facts;
+  }
   Form1.EnterStep(ActionStep::Settled);
-  if (!backupThere) return Standing::NoBackupAnyMore;
-  if (failure.runMayGoOn) return Standing::PutBackToolMayRun;
-  return clientStarted ? Standing::PutBack : Standing::PutBackNotStarted;
+  facts.backup = restore.backupThere ? Presence::There : Presence::Absent;
+  // A tool that may still run may write again after the restore.
+  if (restore.backupThere && facts.ini != IniState::Untouched)
+    facts.ini = failure.runMayGoOn ? IniState::ToolMay : IniState::PutBack;
+  return facts;
 }
 
 ButtonNames NamesOfButtons(PlatformOps& platform) {
@@ -30,22 +67,11 @@ std::string DescribeFailure(const Failure& failure, Standing standing) {
   return ComposeBox(failure, standing, false, {}).text;
 }
 
-bool RetryCanMend(FailureKind kind) {
-  return kind != FailureKind::PathTooLong && kind != FailureKind::NeedsElevation &&
-         kind != FailureKind::FolderDenied && kind != FailureKind::FolderGuarded;
-}
-
 // Only what is so: a backup that is there, settings this action has or has not touched.
-Standing WhereTheSettingsStand(PlatformOps& platform) {
-  if (Form1.ActionRunning() && Form1.Step() == ActionStep::Preparing) return Standing::NothingChanged;
-  const bool backup = platform.StampOf(kSettingsBackup).has_value();
-  if (!Form1.SettingsMayBePatched()) {
-    if (!backup) return Standing::IniNotChanged;
-    // Start-up's restore refused: "l2.ini" may hold what an earlier run left in it.
-    return Form1.Step() == ActionStep::Restoring ? Standing::IniMayDiffer : Standing::BackupKept;
-  }
-  if (!backup) return Standing::NoBackupModeMayStay;
-  return Form1.ModeInSettings() ? Standing::ModeInIni : Standing::ModeMayBeInIni;
+SettingsFacts FactsNow(PlatformOps& platform, const Failure& failure) {
+  SettingsFacts facts = KnownFacts(failure);
+  facts.backup = BackupPresence(platform);
+  return facts;
 }
 
 BoxChoice ShowFailure(PlatformOps& platform, const Failure& failure, Standing standing, bool offerRetry) {
@@ -53,19 +79,23 @@ BoxChoice ShowFailure(PlatformOps& platform, const Failure& failure, Standing st
 }
 
 // "l2.bak" is never touched on the way out, so the next start-up restores from it.
-void StopWithFailure(Failure failure, std::optional<Standing> standing) {
+void StopWithFailure(Failure failure, std::optional<SettingsFacts> facts) {
   switch (Form1.Step()) {
-    case ActionStep::ToolRuns: standing = PutStoredSettingsBack(failure, false); break;
-    case ActionStep::ClientStarted: standing = PutStoredSettingsBack(failure, true); break;
+    case ActionStep::ToolRuns:
+    case ActionStep::ClientStarted: facts = PutStoredSettingsBack(failure); break;
     case ActionStep::Restoring:   // the restore itself failed, and the player has been asked
     case ActionStep::Preparing:
     case ActionStep::Settled: break;
   }
-  const bool newBackup = failure.box == Box::BackupNotTrue || failure.box == Box::BackupUnreadable;
-  if (!standing && newBackup) standing = failure.removed ? Standing::BackupRemoved : Standing::BackupNotRemoved;
-  if (!standing) standing = failure.mayBeDamaged ? Standing::Damaged : WhereTheSettingsStand(Form1.Platform());
   ShowProgressAs(ProgressState::Error);
-  if (!failure.shown) ShowFailure(Form1.Platform(), failure, *standing, false);
+  if (!failure.shown) {
+    Standing standing{};
+    if (failure.box == Box::BackupNotTrue || failure.box == Box::BackupUnreadable)
+      standing = failure.removed ? Standing::BackupRemoved : Standing::BackupNotRemoved;
+    else
+      standing = StandingFrom(facts ? *facts : FactsNow(Form1.Platform(), failure));
+    ShowFailure(Form1.Platform(), failure, standing, false);
+  }
   EndAction(1);
 }
 
@@ -107,8 +137,8 @@ OpResult FileStep(PlatformOps& platform, const std::function<OpResult()>& step) 
     if (MayBeTheFolders(failure->kind))
       if (const std::optional<Failure> folder = FolderRefusal(platform)) TakeTheFoldersCause(*failure, *folder);
     // A cause Retry cannot mend is told once, by the stop that follows.
-    if (!RetryCanMend(failure->kind)) return failure;
-    const Standing onCancel = failure->mayBeDamaged ? Standing::Damaged : WhereTheSettingsStand(platform);
+    if (!RetryMayMend(*failure)) return failure;
+    const Standing onCancel = StandingFrom(FactsNow(platform, *failure));
     ShowProgressAs(ProgressState::Error);
     const BoxChoice choice = ShowFailure(platform, *failure, onCancel, true);
     ShowProgressAs(ProgressState::Normal);

@@ -11,16 +11,15 @@ namespace kestrane {
 
 // The box's text for a failure, where the settings stand as given (for tests and reports).
 std::string DescribeFailure(const Failure& failure, Standing standing = Standing::BackupKept);
-// Whether the player can mend the cause and press Retry without starting Kestrane anew.
-bool RetryCanMend(FailureKind kind);
-// Where the stored settings stand if Kestrane ended now, as far as this action goes.
-Standing WhereTheSettingsStand(PlatformOps& platform);
+// What Kestrane knows of the stored settings if it ended now: what this action has done to
+// "l2.ini", and whether "l2.bak" is there (asked afresh; a query that cannot tell is Unknown).
+SettingsFacts FactsNow(PlatformOps& platform, const Failure& failure);
 // Shows the failure's box, composed from the catalogue in the player's button names.
 BoxChoice ShowFailure(PlatformOps& platform, const Failure& failure, Standing standing, bool offerRetry);
 // The one way an action stops: it puts "l2.ini" back where the action's step says it may
 // hold patched settings, reports the failure, and ends the program.
-// A standing given is what the caller knows better, where the step leaves nothing to put back.
-[[noreturn]] void StopWithFailure(Failure failure, std::optional<Standing> standing = std::nullopt);
+// Facts given are what the caller knows better, where the step leaves nothing to put back.
+[[noreturn]] void StopWithFailure(Failure failure, std::optional<SettingsFacts> facts = std::nullopt);
 // Goes on when the step succeeded, else stops with its failure.
 void Must(const OpResult& result);
 

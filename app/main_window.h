@@ -36,6 +36,13 @@ class MainForm {
   // restore.
   bool ModeInSettings() const { return SettingsMayBePatched() && modeInSettings_; }
   void SetModeInSettings(bool in) { modeInSettings_ = in; }
+  // What the running mode has done so far: until its encode starts, "l2.ini" is untouched.
+  bool ModeRuns() const { return actionRunning_ && modeRuns_; }
+  void SetModeRuns() { modeRuns_ = true; }
+  bool EncodeStarted() const { return encodeStarted_; }
+  void SetEncodeStarted() { encodeStarted_ = true; }
+  bool ClientStarted() const { return clientStarted_; }
+  void SetClientStarted() { clientStarted_ = true; }
   // The tool run the running action waits on, if any: a session end must stop it.
   RunId ActiveRun() const { return activeRun_; }
   void SetActiveRun(RunId run) { activeRun_ = run; }
@@ -53,6 +60,9 @@ class MainForm {
   bool actionRunning_ = false;
   ActionStep step_ = ActionStep::Settled;
   bool modeInSettings_ = false;
+  bool modeRuns_ = false;
+  bool encodeStarted_ = false;
+  bool clientStarted_ = false;
   RunId activeRun_ = RunId::None;
   std::int64_t plannedMs_ = 0;
   std::int64_t passedMs_ = 0;

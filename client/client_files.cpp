@@ -74,10 +74,12 @@ OpResult EnsureSettingsBackup(PlatformOps& platform, bool* taken) {
 // writes nothing, and a read-only but unchanged "l2.ini" is no obstacle. A client that keeps
 // "l2.ini" open while letting others write it leaves no way to replace the file, only to
 // rewrite it where it stands: that is allowed here, and only here.
-OpResult RestoreSettingsFromBackup(PlatformOps& platform, bool* backupThere) {
+OpResult RestoreSettingsFromBackup(PlatformOps& platform, RestoreOutcome* outcome) {
+  RestoreOutcome found;
+  if (!outcome) outcome = &found;
   bool present = false;
   if (OpResult failure = ExistsStep(platform, kSettingsBackup, present)) return failure;
-  if (backupThere) *backupThere = present;
+  outcome->backupThere = present;
   if (!present) return std::nullopt;
   // A file held for a moment is waited for here too, not taken for one that differs: the
   // copy might fail for another reason (a read-only "l2.ini" that needs no copy).
@@ -89,6 +91,7 @@ OpResult RestoreSettingsFromBackup(PlatformOps& platform, bool* backupThere) {
       current = platform.ReadBytes(kClientSettings);
       if (!current.failure && current.bytes == stored.bytes) return std::nullopt;
     }
+    outcome->differed = true;
     OpResult copied = platform.CopyOver(kSettingsBackup, kClientSettings);
     return copied && !HeldByAnother(copied) && HeldByAnother(current.failure) ? current.failure : copied;
   });

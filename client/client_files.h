@@ -17,8 +17,13 @@ OpResult CheckRequiredFiles(PlatformOps& platform, bool& allPresent);
 void DiscardInterruptedCopies(PlatformOps& platform);
 // With taken, says whether this call took a new backup.
 OpResult EnsureSettingsBackup(PlatformOps& platform, bool* taken = nullptr);
-// With backupThere, says whether there was an "l2.bak" to put back.
-OpResult RestoreSettingsFromBackup(PlatformOps& platform, bool* backupThere = nullptr);
+// What a restore found: whether there was an "l2.bak" to put back, and whether "l2.ini"
+// differed from it (or could not be read), so that it had to be written.
+struct RestoreOutcome {
+  bool backupThere = false;
+  bool differed = false;
+};
+OpResult RestoreSettingsFromBackup(PlatformOps& platform, RestoreOutcome* outcome = nullptr);
 OpResult RemoveSettingsBackup(PlatformOps& platform);
 OpResult RemoveWorkFile(PlatformOps& platform);
 

@@ -31,10 +31,16 @@ Failure RunFailure(PlatformOps& platform, std::string_view commandLine, Box box,
   return failure;
 }
 
-// A start that fails is the program's, or the missing interpreter's, or the client's demand.
-Box WhyNotStarted(const Failure& failure) {
+// A start that fails is the interpreter's (missing, or refused by a policy or a virus
+// scanner), the client's demand, or the program's.
+Box WhyNotStarted(const Failure& failure, std::string_view commandLine) {
+  if (failure.operation == Operation::FindInterpreter) return Box::NoInterpreter;
+  if (commandLine.starts_with("cmd ")) {
+    const bool missing = failure.kind == FailureKind::NotFound;
+    return missing ? Box::NoInterpreter : Box::InterpreterRefused;
+  }
   if (failure.kind == FailureKind::NeedsElevation) return Box::NeedsElevation;
-  return failure.operation == Operation::FindInterpreter ? Box::NoInterpreter : Box::ProgramNotStarted;
+  return Box::ProgramNotStarted;
 }
 
 // A virus scanner looking at a program file makes its start fail as in use for a moment.
@@ -44,17 +50,29 @@ RunId StartWhileInUse(PlatformOps& platform, std::string_view commandLine, Conta
     started = platform.StartProgram(commandLine, kShellWindowStyle, containment);
     return started.failure;
   });
-  if (failure) failure->box = WhyNotStarted(*failure);
+  if (failure) failure->box = WhyNotStarted(*failure, commandLine);
   Must(failure);
   return started.run;
 }
 
-// From the first tool run on, "l2.ini" may change under the sequence: any stop puts it back.
+// The output's stamp; a query that cannot tell stops the mode, never passes for "no file".
+std::optional<FileStamp> StampOfOutput(PlatformOps& platform, std::string_view output) {
+  StampResult stamp;
+  Must(RetryWhileInUse(platform, [&] {
+    stamp = platform.StampOf(output);
+    return stamp.failure;
+  }));
+  return stamp.stamp;
+}
+
+// From the first tool run on, any stop puts "l2.ini" back; from the encode on, it may hold
+// what the tool wrote.
 ToolRun StartTool(PlatformOps& platform, std::string_view commandLine, Box failed, std::string_view output) {
   ToolRun run{commandLine, failed, output};
-  run.outputBefore = platform.StampOf(output);
+  run.outputBefore = StampOfOutput(platform, output);
   run.startedMs = platform.NowMs();
   Form1.EnterStep(ActionStep::ToolRuns);
+  if (output == kClientSettings) Form1.SetEncodeStarted();
   run.id = StartWhileInUse(platform, commandLine, Containment::Contained);
   Form1.SetActiveRun(run.id);
   return run;
@@ -87,7 +105,7 @@ OpResult CheckToolRun(PlatformOps& platform, const ToolRun& run) {
     return failure;
   }
   // A stale, missing or empty output tells the same as an exit code that is not 0.
-  const auto stamp = platform.StampOf(run.output);
+  const auto stamp = StampOfOutput(platform, run.output);
   if (*exitCode != 0 || !stamp || stamp == run.outputBefore || stamp->size == 0)
     return RunFailure(platform, run.commandLine, run.failed, exitCode);
   return std::nullopt;
@@ -97,6 +115,7 @@ OpResult CheckToolRun(PlatformOps& platform, const ToolRun& run) {
 RunId StartClient(PlatformOps& platform) {
   const RunId client = StartWhileInUse(platform, kClientCommand, Containment::Plain);
   Form1.EnterStep(ActionStep::ClientStarted);
+  Form1.SetClientStarted();
   return client;
 }
 
@@ -128,6 +147,7 @@ void RunModeSequence(const ModeProfile& profile) {
   if (!BeginAction(kModePlannedSeconds)) return;
   auto& platform = Form1.Platform();
   SetButtonsEnabled(false);
+  Form1.SetModeRuns();
   Form1.EnterStep(ActionStep::Preparing);
   Must(CheckFolderBeforeTool(platform));
   Must(RemoveWorkFile(platform));  // an earlier run's copy must not pass for this one's
@@ -145,11 +165,12 @@ void RunModeSequence(const ModeProfile& profile) {
   WaitSeconds(5);
   const bool ready = AwaitClientReady(platform, client, clientStartedMs);
   Form1.EnterStep(ActionStep::Restoring);
-  bool backupThere = false;
-  Must(RestoreSettingsFromBackup(platform, &backupThere));
+  RestoreOutcome restore;
+  Must(RestoreSettingsFromBackup(platform, &restore));
   Form1.EnterStep(ActionStep::Settled);
-  if (!backupThere) StopWithFailure(BackupGoneAtTheRestore(platform), Standing::ModeKeptNoBackup);
-  if (!ready) StopWithFailure(ClientNotReady(platform), Standing::PutBack);
+  if (!restore.backupThere)
+    StopWithFailure(BackupGoneAtTheRestore(platform), SettingsFacts{Presence::Absent, IniState::Mode, true, true});
+  if (!ready) StopWithFailure(ClientNotReady(platform), SettingsFacts{Presence::There, IniState::PutBack, true, true});
   EndAction();
 }
 

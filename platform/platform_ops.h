@@ -28,25 +28,32 @@ enum class FailureKind {
   // Only a probe of the folder itself tells these two apart from a file's refusal:
   FolderDenied,   // the folder may not be written (permissions: a game under Program Files)
   FolderGuarded,  // a folder that is there refuses new files as "not found": ransomware protection
+  Unsupported,    // the place cannot do what is asked, whenever asked: a cloud placeholder, a link, a flush
 };
 
 // The class of a Windows error number, which the advice to the player follows.
 constexpr FailureKind KindOfWindowsError(std::uint32_t error) {
   switch (error) {
-    case 32: case 33: case 1224: return FailureKind::InUse;     // sharing, lock violation, mapped by another program
+    case 32: case 33: case 1224: case 303: return FailureKind::InUse;  // sharing, lock, mapped, delete pending
     case 5: case 6009: return FailureKind::AccessDenied;        // access denied, read-only
     case 39: case 112: return FailureKind::DiskFull;            // handle disk full, disk full
     case 2: case 3: return FailureKind::NotFound;               // file, path not found
     case 80: case 183: return FailureKind::AlreadyExists;       // file exists, already exists
     // not ready, network name gone, bad network path, device gone, network error, network
     // name deleted, bad network name, device not connected, network unreachable
+    // ... and no network, host unreachable, network timeout, volume changed (a stick put back)
     case 21: case 51: case 53: case 55: case 59: case 64: case 67: case 1167: case 1231:
+    case 1222: case 1232: case 121: case 1006:
       return FailureKind::DriveGone;
     case 1295: return FailureKind::QuotaExceeded;
     case 19: return FailureKind::MediaWriteProtected;
     case 206: return FailureKind::PathTooLong;                  // file name or extension too long
     case 740: return FailureKind::NeedsElevation;
-    default: return FailureKind::Other;
+    // A function or flush the drive does not offer, a file the system cannot open (a
+    // placeholder), a link it cannot follow: the same again fails the same.
+    case 1: case 50: case 87: case 1920: case 1921: return FailureKind::Unsupported;
+    default: return error >= 362 && error <= 404 ? FailureKind::Unsupported  // cloud files
+                                                 : FailureKind::Other;
   }
 }
 
@@ -77,9 +84,10 @@ enum class Box {
   FileInUse, FileProtected, DiskFull, DriveGone, QuotaUsedUp, DiskLocked, FileMissing, FileUnknown, FileOther,
   // the folder is the cause
   FolderDenied, FolderGuarded, PathTooLong, NetworkFolder, RedirectedCopy,
+  FolderUnsupported,
   // a mode's steps
   DecodeFailed, EncodeFailed, ToolTimedOut, TextFormUnchangeable, PatchNotKept, WorkFileGone, NoInterpreter,
-  ProgramNotStarted, NeedsElevation, ClientNotReady, BackupGoneAtRestore,
+  InterpreterRefused, ProgramNotStarted, NeedsElevation, ClientNotReady, BackupGoneAtRestore,
   // the first start's backup
   BackupNotTrue, BackupUnreadable,
 };
@@ -139,6 +147,10 @@ struct FileStamp {
   std::int64_t writeTime = 0;
   bool operator==(const FileStamp&) const = default;
 };
+struct StampResult {
+  OpResult failure;
+  std::optional<FileStamp> stamp;  // empty where the file is absent
+};
 
 enum class BoxChoice { Close, Retry };
 
@@ -180,9 +192,12 @@ class PlatformOps {
   // and a failure after that is marked mayBeDamaged. No other operation writes in place.
   virtual OpResult CopyOver(std::string_view source, std::string_view destination) = 0;
   virtual OpResult RemoveFile(std::string_view name) = 0;
-  // Only "not found" counts as absent; any other error of the query is a failure.
+  // Only "not found" counts as absent; any other error of the query is a failure. A name in
+  // the working folder whose path is not found is the folder gone (kind DriveGone), and a
+  // name whose deletion is still pending is in use.
   virtual ExistsResult FileExists(std::string_view path) = 0;
-  virtual std::optional<FileStamp> StampOf(std::string_view path) = 0;
+  // The file's size and write time; no stamp where it is absent, as FileExists tells absence.
+  virtual StampResult StampOf(std::string_view path) = 0;
   // The file's bytes, read with other writers shut out; a file being written counts as in use.
   virtual ReadResult ReadBytes(std::string_view path) = 0;
   // Replaces the file's bytes in one step, a flushed temporary moved into place: it holds

@@ -96,4 +96,24 @@ std::string VirtualStoreFolderFor(std::string_view appFolder, std::string_view s
   return JoinPath(JoinPath(localAppData, "VirtualStore"), rest);
 }
 
+std::string FillMessageInserts(std::string_view message, std::string_view subject) {
+  std::string filled;
+  for (size_t at = 0; at < message.size(); ++at) {
+    const bool insert = message[at] == '%' && at + 1 < message.size() && message[at + 1] >= '1' && message[at + 1] <= '9';
+    if (!insert) {
+      filled.push_back(message[at]);
+      continue;
+    }
+    if (subject.empty()) return {};
+    ++at;
+    while (at + 1 < message.size() && message[at + 1] >= '0' && message[at + 1] <= '9') ++at;
+    if (at + 1 < message.size() && message[at + 1] == '!') {  // a format: "%1!s!"
+      const size_t close = message.find('!', at + 2);
+      if (close != std::string_view::npos) at = close;
+    }
+    filled += subject;
+  }
+  return filled;
+}
+
 }  // namespace kestrane

@@ -35,6 +35,10 @@ std::string FolderCheckName(int attempt);
 // "(&R)" that East Asian captions end with); "&&" stays one "&".
 std::string CaptionWithoutMark(std::string_view caption);
 
+// A message of Windows with its inserts ("%1", "%2!s!") filled with subject; empty where it
+// has inserts and there is no subject, rather than a line that shows "%1".
+std::string FillMessageInserts(std::string_view message, std::string_view subject);
+
 // A folder named by its network path (\\server\share\...), which the system's command
 // interpreter cannot work in; a drive letter behind "\\?\" or "\\.\" is local.
 bool IsNetworkFolder(std::string_view folder);

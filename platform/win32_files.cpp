@@ -21,8 +21,11 @@ std::wstring TemporaryFor(const std::wstring& destination) {
   return Widen(TemporaryCopyName(Narrow(destination)));
 }
 
-OsFailure CopyFailure(const std::wstring& source, const std::wstring& destination, DWORD error) {
-  return {Operation::Copy, {{Detail::From, FullPath(source)}, {Detail::To, FullPath(destination)}}, error};
+OsFailure CopyFailure(const std::wstring& source, const std::wstring& destination, DWORD error,
+                      std::optional<FailureKind> kind = std::nullopt) {
+  OsFailure failure{Operation::Copy, {{Detail::From, FullPath(source)}, {Detail::To, FullPath(destination)}}, error};
+  failure.kind = kind;
+  return failure;
 }
 
 // Copies everything readable from `from` to `to`; 0 on success, else the error number.
@@ -47,18 +50,53 @@ UniqueHandle OpenForReading(const std::wstring& path) {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// "Access denied" has two causes that call for different advice: a file or folder that may
-// not be written (a read-only mark, permissions), and a file that another program merely has
-// open, whatever its sharing, or has mapped, which Windows will not replace or delete. The
-// second is in use, and is reported as such so that it is tried again.
-DWORD WhyRefused(const std::wstring& path, DWORD error) {
-  if (error != ERROR_ACCESS_DENIED) return error;
+// Whether a name that Windows will not even describe is listed in its folder: a file whose
+// deletion is still pending (a scanner held it when it was deleted) clears by itself.
+bool PendingDeletion(const std::wstring& path) {
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = FindFirstFileW(path.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return true;
+}
+
+// "Access denied" has causes that call for different advice: a file or folder that may not
+// be written (a read-only mark, permissions), and a file that another program merely has
+// open, whatever its sharing, or has mapped, or whose deletion is pending, which Windows will
+// not replace, delete or create anew. The others are in use, and are reported as such, with
+// Windows' own error, so that they are tried again.
+std::optional<FailureKind> WhyRefused(const std::wstring& path, DWORD error) {
+  if (error != ERROR_ACCESS_DENIED) return std::nullopt;
   const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
-    return error;  // no such file: the folder refused; or a read-only file
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    if (PendingDeletion(path)) return FailureKind::InUse;
+    return std::nullopt;  // no such file: the folder refused
+  }
+  if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) return std::nullopt;
   UniqueHandle probe(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (probe.Valid() || GetLastError() == ERROR_SHARING_VIOLATION) return ERROR_SHARING_VIOLATION;
-  return error;
+  if (probe.Valid() || GetLastError() == ERROR_SHARING_VIOLATION) return FailureKind::InUse;
+  return std::nullopt;
+}
+
+OsFailure Refused(Operation operation, std::vector<std::pair<Detail, std::wstring>> details, const std::wstring& path,
+                  DWORD error) {
+  OsFailure failure{operation, std::move(details), error};
+  failure.kind = WhyRefused(path, error);
+  return failure;
+}
+
+bool IsBareName(const std::wstring& path) { return path.find_first_of(L"\\/:") == std::wstring::npos; }
+
+// What a query's error says: absent (empty), or a failure. "Path not found" for a name in the
+// working folder means the folder itself is gone (a drive pulled, a share dropped).
+OsResult QueryFailure(const std::wstring& path, DWORD error) {
+  if (error == ERROR_FILE_NOT_FOUND) return std::nullopt;
+  if (error == ERROR_PATH_NOT_FOUND && !IsBareName(path)) return std::nullopt;
+  OsFailure failure{Operation::Query, {{Detail::File, FullPath(path)}}, error};
+  if (error == ERROR_PATH_NOT_FOUND) failure.kind = FailureKind::DriveGone;
+  if ((error == ERROR_ACCESS_DENIED || error == ERROR_DELETE_PENDING) && PendingDeletion(path))
+    failure.kind = FailureKind::InUse;
+  return failure;
 }
 
 // For a destination that another program holds open but lets others write: it cannot be
@@ -88,20 +126,24 @@ DWORD RewriteInPlace(const std::wstring& temporary, const std::wstring& destinat
 OsResult QueryPathExists(const std::wstring& path, bool& exists) {
   exists = GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
   if (exists) return std::nullopt;
-  const DWORD error = GetLastError();
-  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return std::nullopt;
-  return OsFailure{Operation::Query, {{Detail::File, FullPath(path)}}, error};
+  return QueryFailure(path, GetLastError());
 }
 
 OsResult WriteTemporaryCopy(const std::wstring& source, const std::wstring& destination) {
   const std::wstring temporary = TemporaryFor(destination);
   UniqueHandle from = OpenForReading(source);
-  if (!from.Valid()) return CopyFailure(source, destination, WhyRefused(source, GetLastError()));
+  if (!from.Valid()) {
+    const DWORD error = GetLastError();
+    return CopyFailure(source, destination, error, WhyRefused(source, error));
+  }
   DWORD error = 0;
   {
     UniqueHandle to(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                 nullptr));
-    if (!to.Valid()) return CopyFailure(source, destination, WhyRefused(temporary, GetLastError()));
+    if (!to.Valid()) {
+      const DWORD refused = GetLastError();
+      return CopyFailure(source, destination, refused, WhyRefused(temporary, refused));
+    }
     error = Pump(from.Get(), to.Get());
     // The bytes must be on disk before the rename makes them the destination's.
     if (!error && !FlushFileBuffers(to.Get())) error = GetLastError();
@@ -123,12 +165,17 @@ OsResult CommitTemporaryCopy(const std::wstring& destination, bool inPlaceIfHeld
   }
   const DWORD flags = MOVEFILE_WRITE_THROUGH | (replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0);
   if (MoveFileExW(temporary.c_str(), destination.c_str(), flags)) return std::nullopt;
-  DWORD error = WhyRefused(destination, GetLastError());
+  DWORD error = GetLastError();
+  std::optional<FailureKind> kind = WhyRefused(destination, error);
+  const bool held = error == ERROR_SHARING_VIOLATION || (kind == FailureKind::InUse && !PendingDeletion(destination));
   bool damaged = false;
-  if (inPlaceIfHeld && error == ERROR_SHARING_VIOLATION) error = RewriteInPlace(temporary, destination, damaged);
+  if (inPlaceIfHeld && held && GetFileAttributesW(destination.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    error = RewriteInPlace(temporary, destination, damaged);
+    kind.reset();
+  }
   DeleteFileW(temporary.c_str());
   if (!error) return std::nullopt;
-  OsFailure failure = CopyFailure(temporary, destination, error);
+  OsFailure failure = CopyFailure(temporary, destination, error, kind);
   failure.mayBeDamaged = damaged;
   return failure;
 }
@@ -148,9 +195,9 @@ void DiscardTemporaryCopy(const std::wstring& destination) { DeleteFileW(Tempora
 // file that vanished in between as an error.
 OsResult DeleteFileNamed(const std::wstring& path) {
   if (DeleteFileW(path.c_str())) return std::nullopt;
-  const DWORD error = WhyRefused(path, GetLastError());
+  const DWORD error = GetLastError();
   if (error == ERROR_FILE_NOT_FOUND) return std::nullopt;
-  return OsFailure{Operation::Delete, {{Detail::File, FullPath(path)}}, error};
+  return Refused(Operation::Delete, {{Detail::File, FullPath(path)}}, path, error);
 }
 
 OsResult WriteBytesOver(const std::wstring& destination, std::string_view bytes, bool replaceExisting) {
@@ -160,7 +207,10 @@ OsResult WriteBytesOver(const std::wstring& destination, std::string_view bytes,
   {
     UniqueHandle to(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                 nullptr));
-    if (!to.Valid()) return failed(WhyRefused(temporary, GetLastError()));
+    if (!to.Valid()) {
+      const DWORD refused = GetLastError();
+      return Refused(Operation::Write, {{Detail::File, FullPath(destination)}}, temporary, refused);
+    }
     DWORD put = 0;
     if (!WriteFile(to.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr))
       error = GetLastError();
@@ -172,7 +222,11 @@ OsResult WriteBytesOver(const std::wstring& destination, std::string_view bytes,
     DeleteFileW(temporary.c_str());
     return failed(error);
   }
-  if (auto failure = CommitTemporaryCopy(destination, false, replaceExisting)) return failed(failure->error);
+  if (auto failure = CommitTemporaryCopy(destination, false, replaceExisting)) {
+    OsFailure written = failed(failure->error);
+    written.kind = failure->kind;
+    return written;
+  }
   return std::nullopt;
 }
 
@@ -180,7 +234,10 @@ OsResult ReadWholeFile(const std::wstring& path, std::string& bytes) {
   const auto failed = [&](DWORD error) { return OsFailure{Operation::Read, {{Detail::File, FullPath(path)}}, error}; };
   bytes.clear();
   UniqueHandle file = OpenForReading(path);
-  if (!file.Valid()) return failed(WhyRefused(path, GetLastError()));
+  if (!file.Valid()) {
+    const DWORD error = GetLastError();
+    return Refused(Operation::Read, {{Detail::File, FullPath(path)}}, path, error);
+  }
   std::array<char, 64 * 1024> buffer{};
   DWORD got = 0;
   for (;;) {
@@ -193,12 +250,14 @@ OsResult ReadWholeFile(const std::wstring& path, std::string& bytes) {
   }
 }
 
-std::optional<std::pair<std::uint64_t, std::int64_t>> SizeAndWriteTime(const std::wstring& path) {
+OsResult SizeAndWriteTime(const std::wstring& path, std::optional<std::pair<std::uint64_t, std::int64_t>>& found) {
+  found.reset();
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return QueryFailure(path, GetLastError());
   const auto join = [](DWORD high, DWORD low) { return static_cast<std::uint64_t>(high) << 32 | low; };
-  return std::pair{join(data.nFileSizeHigh, data.nFileSizeLow),
-                   static_cast<std::int64_t>(join(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime))};
+  found = std::pair{join(data.nFileSizeHigh, data.nFileSizeLow),
+                    static_cast<std::int64_t>(join(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime))};
+  return std::nullopt;
 }
 
 namespace {
@@ -245,7 +304,8 @@ OsResult ProbeWritable(const std::wstring& path) {
     return OsFailure{Operation::OpenForWriting, {{Detail::File, FullPath(path)}}, ERROR_ACCESS_DENIED};
   UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
   if (file.Valid()) return std::nullopt;
-  return OsFailure{Operation::OpenForWriting, {{Detail::File, FullPath(path)}}, WhyRefused(path, GetLastError())};
+  const DWORD error = GetLastError();
+  return Refused(Operation::OpenForWriting, {{Detail::File, FullPath(path)}}, path, error);
 }
 
 std::wstring LocalAppDataFolder() {

@@ -19,10 +19,14 @@ struct OsFailure {
   std::vector<std::pair<Detail, std::wstring>> details;
   DWORD error = 0;
   bool mayBeDamaged = false;  // a rewrite in place stopped after it had changed the file
+  // Where the error's number alone misleads: a file held or pending deletion is refused as
+  // access denied; a name in the working folder whose path is not found is the folder gone.
+  std::optional<FailureKind> kind;
 };
 using OsResult = std::optional<OsFailure>;  // empty on success
 
-// Only "file not found" and "path not found" make exists false without a failure.
+// Only "file not found", and "path not found" for a path outside the working folder, make
+// exists false without a failure.
 OsResult QueryPathExists(const std::wstring& path, bool& exists);
 
 // A copy in two steps, so that the destination holds its old bytes or its new ones and
@@ -42,7 +46,8 @@ OsResult DeleteFileNamed(const std::wstring& path);
 OsResult WriteBytesOver(const std::wstring& destination, std::string_view bytes, bool replaceExisting = true);
 // Reads the file with other writers shut out: one being written fails as a sharing violation.
 OsResult ReadWholeFile(const std::wstring& path, std::string& bytes);
-std::optional<std::pair<std::uint64_t, std::int64_t>> SizeAndWriteTime(const std::wstring& path);
+// The size and write time; none where the file is absent, as QueryPathExists tells absence.
+OsResult SizeAndWriteTime(const std::wstring& path, std::optional<std::pair<std::uint64_t, std::int64_t>>& found);
 
 // Creates and removes a new file in folder; the error where the folder refuses it. A name
 // that a file already has (read-only, hidden, held, pending deletion) is passed over for

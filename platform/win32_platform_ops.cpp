@@ -10,11 +10,15 @@ void Win32PlatformOps::AttachWindow(HWND form, const std::array<HWND, 3>& button
   buttons_ = buttons;
 }
 
+// Windows' line names what its inserts stand for ("%1 is not a valid Win32 application") with
+// the failure's first path or command line; with none, it is left out.
 Failure ToFailure(const OsFailure& failure) {
-  Failure out{failure.operation, {}, failure.error, Narrow(WindowsErrorText(failure.error))};
-  out.kind = KindOfWindowsError(failure.error);
+  Failure out{failure.operation, {}, failure.error, {}};
+  out.kind = failure.kind.value_or(KindOfWindowsError(failure.error));
   out.mayBeDamaged = failure.mayBeDamaged;
   for (const auto& [detail, value] : failure.details) out.details.emplace_back(detail, Narrow(value));
+  const std::string subject = out.details.empty() ? std::string() : out.details.front().second;
+  out.errorText = FillMessageInserts(Narrow(WindowsErrorText(failure.error)), subject);
   return out;
 }
 
@@ -76,10 +80,11 @@ ExistsResult Win32PlatformOps::FileExists(std::string_view path) {
   return result;
 }
 
-std::optional<FileStamp> Win32PlatformOps::StampOf(std::string_view path) {
-  const auto found = SizeAndWriteTime(Widen(path));
-  if (!found) return std::nullopt;
-  return FileStamp{found->first, found->second};
+StampResult Win32PlatformOps::StampOf(std::string_view path) {
+  std::optional<std::pair<std::uint64_t, std::int64_t>> found;
+  StampResult result{Converted(SizeAndWriteTime(Widen(path), found))};
+  if (found) result.stamp = FileStamp{found->first, found->second};
+  return result;
 }
 
 ReadResult Win32PlatformOps::ReadBytes(std::string_view path) {
@@ -110,8 +115,10 @@ OpResult Win32PlatformOps::ProbeFolder() {
   OpResult failure = Converted(ProbeNewFile(folder, folderThere));
   if (!failure) return failure;
   if (failure->error == ERROR_ACCESS_DENIED) failure->kind = FailureKind::FolderDenied;
-  // Ransomware protection refuses a new file of a program it blocks as "not found".
-  if (folderThere && failure->kind == FailureKind::NotFound) failure->kind = FailureKind::FolderGuarded;
+  // Ransomware protection refuses a new file of a program it blocks as "not found"; a folder
+  // that is not there any more is on a drive that is gone.
+  if (failure->kind == FailureKind::NotFound)
+    failure->kind = folderThere ? FailureKind::FolderGuarded : FailureKind::DriveGone;
   return failure;
 }
 

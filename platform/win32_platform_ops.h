@@ -41,7 +41,7 @@ class Win32PlatformOps final : public PlatformOps {
   OpResult CopyOver(std::string_view source, std::string_view destination) override;
   OpResult RemoveFile(std::string_view name) override;
   ExistsResult FileExists(std::string_view path) override;
-  std::optional<FileStamp> StampOf(std::string_view path) override;
+  StampResult StampOf(std::string_view path) override;
   ReadResult ReadBytes(std::string_view path) override;
   OpResult WriteBytes(std::string_view path, std::string_view bytes, Overwrite overwrite) override;
   void DiscardInterruptedCopy(std::string_view destination) override;

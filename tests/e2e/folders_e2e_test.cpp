@@ -32,7 +32,7 @@ TEST(FolderEndToEnd, AReadOnlySettingsFileIsToldBeforeTheToolAndRetryAfterCleari
   const std::wstring text = probe::MessageBoxText(box);
   EXPECT_TRUE(Contains(text, Widen(EntryFor(Box::FileProtected).wayOut))) << Narrow(text);
   EXPECT_TRUE(Contains(text, folder.File(L"l2.ini"))) << Narrow(text);
-  EXPECT_TRUE(Contains(text, Widen(StandingText(Standing::NothingChanged)))) << Narrow(text);
+  EXPECT_TRUE(Contains(text, Widen(StandingText(Standing::NotChangedNotStarted)))) << Narrow(text);
   EXPECT_TRUE(folder.LogOf("l2encdec").empty()) << "the tool was started before the box";
   SetFileAttributesW(folder.File(L"l2.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
   probe::AnswerMessageBox(box, IDRETRY);
@@ -100,7 +100,7 @@ TEST(FolderEndToEnd, AVirtualStoreCopyIsACauseOnlyWhereThePlayersProgramsMayBeRe
   const std::wstring text = probe::MessageBoxText(box);
   EXPECT_TRUE(Contains(text, copy)) << Narrow(text);
   EXPECT_TRUE(text.starts_with(Widen(EntryFor(Box::RedirectedCopy).firstLine))) << Narrow(text);
-  EXPECT_TRUE(Contains(text, Widen(StandingText(Standing::NothingChanged)))) << Narrow(text);
+  EXPECT_TRUE(Contains(text, Widen(StandingText(Standing::NotChangedNotStarted)))) << Narrow(text);
   EXPECT_FALSE(GetDlgItem(box, IDRETRY)) << "Retry offered where it cannot help";
   EXPECT_TRUE(folder.LogOf("l2encdec").empty()) << "the tool was started";
   probe::AnswerMessageBox(box, IDOK);
@@ -174,7 +174,7 @@ TEST(LockedFolderEndToEnd, AModeNamesTheFolderBeforeTheToolIsStarted) {
   const std::wstring text = probe::MessageBoxText(box);
   EXPECT_TRUE(text.starts_with(Widen(EntryFor(Box::FolderDenied).firstLine))) << Narrow(text);
   EXPECT_TRUE(Contains(text, L"close this box and start Kestrane as administrator")) << Narrow(text);
-  EXPECT_TRUE(Contains(text, Widen(StandingText(Standing::NothingChanged)))) << Narrow(text);
+  EXPECT_TRUE(Contains(text, Widen(StandingText(Standing::NotChangedNotStarted)))) << Narrow(text);
   EXPECT_FALSE(Contains(text, L"could not decode")) << "the tool was started first:\n" << Narrow(text);
   EXPECT_FALSE(ProcessRunning(L"l2encdec.exe"));
   probe::AnswerMessageBox(box, IDOK);

@@ -15,7 +15,7 @@ Operation OperationOf(std::string_view op) {
   if (op == "Read") return Operation::Read;
   if (op == "Write") return Operation::Write;
   if (op == "Delete") return Operation::Delete;
-  if (op == "Exists") return Operation::Query;
+  if (op == "Exists" || op == "Stamp") return Operation::Query;
   if (op == "Start") return Operation::Start;
   if (op == "SetWorkingFolder") return Operation::UseFolder;
   if (op == "Probe") return Operation::CheckFolder;
@@ -23,13 +23,31 @@ Operation OperationOf(std::string_view op) {
   return Operation::None;
 }
 
-// As the Win32 layer reports a failure: the operation, the whole path, Windows' error.
-Failure WindowsFailure(Operation operation, Detail detail, std::string path, std::uint32_t error,
-                       std::string text = "Refused.") {
+// Windows' own words for the errors the fake gives, some with an insert, as FormatMessage has them.
+std::string WindowsText(std::uint32_t error) {
+  switch (error) {
+    case 2: return "The system cannot find the file specified.";
+    case 3: return "The system cannot find the path specified.";
+    case 5: return "Access is denied.";
+    case 21: return "The device is not ready.";
+    case 32: return "The process cannot access the file because it is being used by another process.";
+    case 193: return "%1 is not a valid Win32 application.";
+    case 740: return "The requested operation requires elevation.";
+    case 1260: return "This program is blocked by group policy. For more information, contact your system administrator.";
+    default: return "Refused.";
+  }
+}
+
+// As the Win32 layer reports a failure: the operation, the whole path, Windows' error with
+// its inserts filled from the path.
+Failure WindowsFailure(Operation operation, Detail detail, std::string path, std::uint32_t error, std::string text = {}) {
+  if (text.empty()) text = FillMessageInserts(WindowsText(error), path);
   Failure failure{operation, {{detail, std::move(path)}}, error, std::move(text)};
   failure.kind = KindOfWindowsError(error);
   return failure;
 }
+
+bool IsBareName(std::string_view name) { return name.find_first_of("\\/:") == std::string_view::npos; }
 
 Failure NotFound(Operation operation, Detail detail, std::string path) {
   return WindowsFailure(operation, detail, std::move(path), 2, "Not found.");
@@ -132,6 +150,7 @@ void FakePlatformOps::ApplyFileFault(Fault fault, std::string_view file) {
 
 void FakePlatformOps::EndCausesThePlayerCanEnd() {
   activeFault_.reset();
+  folderGone_ = false;
   if (folderWrites_ == FolderWrites::WriteProtected) folderWrites_ = FolderWrites::Allowed;
   std::erase_if(held_, [](const auto& entry) { return entry.second.untilMs < 0; });
   std::erase_if(readOnly_, [](const auto& entry) { return entry.second; });
@@ -143,6 +162,17 @@ OpResult FakePlatformOps::Fallible(std::string_view op, std::string_view subject
   if (++fallibleCount_ == faultAt_) {
     activeFault_ = ActiveFault{std::string(op), std::string(subject), fault_, nowMs_};
     ApplyFileFault(fault_, file.empty() ? subject : file);
+    if (fault_ == Fault::FolderGone) folderGone_ = true;
+    if (fault_ == Fault::PendingDeletion) {
+      ApplyPendingDeletion(op, file.empty() ? subject : file);
+      activeFault_.reset();
+    }
+  }
+  // A folder whose drive is gone: no name in it can be reached, whatever the operation.
+  if (folderGone_ && op != "Start" && op != "SetWorkingFolder" && (IsBareName(subject) || Resolve(subject).starts_with(Normalize(appFolder_) + "\\"))) {
+    Failure failure = WindowsFailure(OperationOf(op), Detail::File, Resolve(subject), 3);
+    if (OperationOf(op) == Operation::Query) failure.kind = FailureKind::DriveGone;  // as the Win32 layer tells it
+    return failure;
   }
   if (!activeFault_ || activeFault_->op != op || activeFault_->subject != subject) return std::nullopt;
   std::uint32_t error = 0;
@@ -160,12 +190,46 @@ OpResult FakePlatformOps::Fallible(std::string_view op, std::string_view subject
     case Fault::DiskFull: error = 112; break;
     case Fault::DriveGone: error = 53; break;
     case Fault::QuotaExceeded: error = 1295; break;
+    case Fault::NotReady: error = 21; break;
+    case Fault::BlockedByPolicy: error = 1260; break;
+    case Fault::NotAProgram: error = 193; break;
+    case Fault::NeedsElevation: error = 740; break;
     default: return std::nullopt;  // the tool and client ways change the run, not its start
   }
   const bool start = op == "Start";
-  const Detail detail = start ? Detail::CommandLine : op == "SetWorkingFolder" || op == "Probe" ? Detail::Folder : Detail::File;
-  return WindowsFailure(OperationOf(op), detail, start ? std::string(subject) : Resolve(subject), error,
-                        "Injected failure.");
+  const Detail detail = start ? Detail::Program : op == "SetWorkingFolder" || op == "Probe" ? Detail::Folder : Detail::File;
+  const std::string where = start ? Resolve(subject.substr(0, subject.find(' ')) == "cmd" ? "C:\\Windows\\system32\\cmd.exe"
+                                                                                          : subject.substr(0, subject.find(' ')))
+                                  : Resolve(subject);
+  Failure failure = WindowsFailure(OperationOf(op), detail, where, error);
+  if (start) failure.details.emplace_back(Detail::CommandLine, std::string(subject));
+  return failure;
+}
+
+bool FakePlatformOps::Pending(const std::string& path) const {
+  const auto it = pendingDeletion_.find(path);
+  return it != pendingDeletion_.end() && (it->second < 0 || nowMs_ < it->second);
+}
+
+void FakePlatformOps::PendDeletion(std::string_view name, std::int64_t untilMs) {
+  Erase(name);
+  pendingDeletion_[Resolve(name)] = untilMs;
+}
+
+// A scanner held the name's last handle when it was deleted: what a write makes first (its
+// temporary), what a delete removes, or a name asked about that is not there.
+void FakePlatformOps::ApplyPendingDeletion(std::string_view op, std::string_view file) {
+  if (op == "Write" || op == "Copy") return PendDeletion(TemporaryCopyName(Resolve(file)), nowMs_ + 1000);
+  if (op == "Delete" || !files_.contains(Resolve(file))) PendDeletion(file, nowMs_ + 1000);
+}
+
+// The Win32 layer finds a name listed in its folder that Windows will not describe, and tells
+// it as in use, with Windows' own error.
+OpResult FakePlatformOps::QueryRefusal(std::string_view op, std::string_view name) const {
+  if (!Pending(Resolve(name))) return std::nullopt;
+  Failure failure = WindowsFailure(OperationOf(op), Detail::File, Resolve(name), 5);
+  failure.kind = FailureKind::InUse;
+  return failure;
 }
 
 std::vector<std::optional<std::string>> FakePlatformOps::HistoryOf(std::string_view name) const {
@@ -319,6 +383,8 @@ OpResult FakePlatformOps::CopyOver(std::string_view source, std::string_view des
   const std::string bytes = it->second.bytes;
   if (const auto error = FolderRefusalOf(TemporaryCopyName(Resolve(destination)), true))
     return WindowsFailure(Operation::Copy, Detail::To, Resolve(destination), error);
+  for (const auto& name : {TemporaryCopyName(Resolve(destination)), Resolve(destination)})
+    if (OpResult pending = QueryRefusal("Copy", name)) return pending;
   if (OpResult refused = Refusal(destination, Access::Replace)) {
     const Held* held = HoldOn(destination);
     const bool writable = held && held->how != Hold::NoSharing && !Refusal(destination, Access::WriteInPlace);
@@ -333,6 +399,7 @@ OpResult FakePlatformOps::RemoveFile(std::string_view name) {
   Record("Delete", {std::string(name)});
   if (OpResult failure = InjectedFailure("Delete", name)) return failure;
   if (OpResult failure = Fallible("Delete", name)) return failure;
+  if (OpResult pending = QueryRefusal("Delete", name)) return pending;
   if (files_.contains(Resolve(name)))
     if (const auto error = FolderRefusalOf(Resolve(name), false))
       return WindowsFailure(Operation::Delete, Detail::File, Resolve(name), error);
@@ -345,19 +412,25 @@ ExistsResult FakePlatformOps::FileExists(std::string_view path) {
   Record("Exists", {std::string(path)});
   if (OpResult failure = InjectedFailure("Exists", path)) return {std::move(failure)};
   if (OpResult failure = Fallible("Exists", path)) return {std::move(failure)};
+  if (OpResult pending = QueryRefusal("Exists", path)) return {std::move(pending)};
   return {std::nullopt, files_.contains(Resolve(path))};
 }
 
-std::optional<FileStamp> FakePlatformOps::StampOf(std::string_view path) {
+StampResult FakePlatformOps::StampOf(std::string_view path) {
+  Record("Stamp", {std::string(path)});
+  if (OpResult failure = InjectedFailure("Stamp", path)) return {std::move(failure)};
+  if (OpResult failure = Fallible("Stamp", path)) return {std::move(failure)};
+  if (OpResult pending = QueryRefusal("Stamp", path)) return {std::move(pending)};
   const auto it = files_.find(Resolve(path));
-  if (it == files_.end()) return std::nullopt;
-  return FileStamp{it->second.bytes.size(), it->second.writeTime};
+  if (it == files_.end()) return {};
+  return {std::nullopt, FileStamp{it->second.bytes.size(), it->second.writeTime}};
 }
 
 ReadResult FakePlatformOps::ReadBytes(std::string_view path) {
   Record("Read", {std::string(path)});
   if (OpResult failure = InjectedFailure("Read", path)) return {std::move(failure)};
   if (OpResult failure = Fallible("Read", path)) return {std::move(failure)};
+  if (OpResult pending = QueryRefusal("Read", path)) return {std::move(pending)};
   if (OpResult failure = Refusal(path, Access::Read)) return {std::move(failure)};
   const auto bytes = FileBytes(path);
   if (!bytes) return {NotFound(Operation::Read, Detail::File, Resolve(path))};
@@ -375,6 +448,11 @@ OpResult FakePlatformOps::WriteBytes(std::string_view path, std::string_view byt
   }
   if (const auto error = FolderRefusalOf(TemporaryCopyName(Resolve(path)), true))
     return WindowsFailure(Operation::Write, Detail::File, Resolve(path), error);
+  for (const auto& name : {TemporaryCopyName(Resolve(path)), Resolve(path)})
+    if (OpResult pending = QueryRefusal("Write", name)) {
+      pending->details = {{Detail::File, Resolve(path)}};
+      return pending;
+    }
   if (OpResult failure = Refusal(path, Access::Replace)) return failure;
   std::string landed(bytes);
   if (const auto tamper = tampering_.extract(std::string(path))) tamper.mapped()(landed);
@@ -416,9 +494,16 @@ std::uint32_t FakePlatformOps::FolderRefusalOf(const std::string& path, bool cre
 OpResult FakePlatformOps::ProbeFolder() {
   Record("Probe", {workingFolder_});
   OpResult failure = Fallible("Probe", workingFolder_);
+  // Windows answers a create in a folder that is not there as "path not found", and the
+  // folder itself cannot be found: its drive is gone.
+  if (!failure && folderGone_) {
+    failure = WindowsFailure(Operation::CheckFolder, Detail::Folder, workingFolder_, 3);
+    failure->kind = FailureKind::DriveGone;
+    return failure;
+  }
   for (int attempt = 1; !failure && attempt <= 8; ++attempt) {
     const std::string path = Resolve(FolderCheckName(attempt));
-    if (files_.contains(path) || pendingDeletion_.contains(path)) continue;
+    if (files_.contains(path) || Pending(path)) continue;
     if (const auto error = FolderRefusalOf(path, true))
       failure = WindowsFailure(Operation::CheckFolder, Detail::Folder, workingFolder_, error);
     break;
@@ -453,6 +538,7 @@ std::string FakePlatformOps::RedirectedFor(std::string_view program, std::string
 std::uint32_t FakePlatformOps::WriteRefusalFor(std::string_view name) const {
   const std::string path = Resolve(name);
   if (const auto error = FolderRefusalOf(path, !files_.contains(path))) return error;
+  if (Pending(path) || Pending(TemporaryCopyName(path))) return 5;
   if (OpResult refused = Refusal(name, Access::WriteInPlace)) return refused->error;
   return 0;
 }
@@ -527,12 +613,20 @@ BoxChoice FakePlatformOps::ShowErrorBox(const BoxMessage& box) {
                       files_.contains(Resolve("l2.bak")) ? "l2.bak there" : "no l2.bak",
                       box.icon == BoxIcon::Warning ? "warning" : "error", std::to_string(box.ownWords)});
   lastErrorText_ = box.text;
+  const auto answered = [this](BoxChoice answer) {
+    calls_.back().args.push_back(answer == BoxChoice::Retry ? "answered retry" : "answered cancel");
+    return answer;
+  };
+  if (!offerRetry) {
+    calls_.back().args.push_back("ok");
+    return BoxChoice::Close;
+  }
   // A player gives up on a Retry that never helps.
-  if (!offerRetry || answers_.empty() || ++retryBoxes_ > kRetriesBeforeGivingUp) return BoxChoice::Close;
+  if (answers_.empty() || ++retryBoxes_ > kRetriesBeforeGivingUp) return answered(BoxChoice::Close);
   const BoxChoice answer = answers_.front();
   if (answers_.size() > 1 || !keepLastAnswer_) answers_.erase(answers_.begin());
   if (answer == BoxChoice::Retry) EndCausesThePlayerCanEnd();  // the player dealt with the cause
-  return answer;
+  return answered(answer);
 }
 
 std::string FakePlatformOps::ButtonName(BoxChoice button) {

@@ -56,6 +56,12 @@ enum class Fault {
   ReadOnly,
   DriveGone,      // the drive or network folder went away, until the player answers Retry (reconnects it)
   QuotaExceeded,
+  FolderGone,     // the folder's drive went away: names in it are "path not found" (3), until Retry
+  NotReady,       // the drive is not ready (21)
+  PendingDeletion,  // the name the operation makes or asks about is still pending deletion, for a second
+  BlockedByPolicy,  // a start refused by a policy (1260)
+  NotAProgram,      // a start of a file that is no program (193)
+  NeedsElevation,   // a start of a program that asks for administrator rights (740)
   ToolFails,          // the tool run ends with exit code 1, its output half written
   ToolWritesNothing,  // the tool run ends well but writes nothing
   ToolHangs,
@@ -98,7 +104,7 @@ class FakePlatformOps final : public PlatformOps {
   OpResult CopyOver(std::string_view source, std::string_view destination) override;
   OpResult RemoveFile(std::string_view name) override;
   ExistsResult FileExists(std::string_view path) override;
-  std::optional<FileStamp> StampOf(std::string_view path) override;
+  StampResult StampOf(std::string_view path) override;
   ReadResult ReadBytes(std::string_view path) override;
   OpResult WriteBytes(std::string_view path, std::string_view bytes, Overwrite overwrite) override;
   void DiscardInterruptedCopy(std::string_view destination) override;
@@ -114,7 +120,8 @@ class FakePlatformOps final : public PlatformOps {
   void ShowProgress(ProgressState state, std::int64_t done, std::int64_t total) override;
   void SetWorkingCursor(bool working) override;
   // Recorded as "ErrorBox": the text, "retry" or "ok", the progress, whether l2.bak is there,
-  // "error" or "warning", and the count of Kestrane's own words.
+  // "error" or "warning", the count of Kestrane's own words, and the player's answer
+  // ("answered retry", "answered cancel", "ok").
   BoxChoice ShowErrorBox(const BoxMessage& box) override;
   std::string ButtonName(BoxChoice button) override;
   [[noreturn]] void EndProgram(int exitCode = 0) override;
@@ -150,11 +157,14 @@ class FakePlatformOps final : public PlatformOps {
     retryCaption_ = std::move(retry);
     cancelCaption_ = std::move(cancel);
   }
+  // Another program deletes the file behind Kestrane's back.
+  void RemoveBehindKestrane(std::string_view name) { Erase(name); }
   // A program with a manifest that names an execution level, or a 64-bit one: never redirected.
   void SetNeverRedirected(std::string program) { notRedirected_.insert(std::move(program)); }
-  // A file whose deletion is pending (a scanner holds the last handle): no query sees it, and
-  // a create of its name is refused as access denied.
-  void PendDeletion(std::string_view name) { pendingDeletion_.insert(Resolve(name)); }
+  // A file whose deletion is pending (a scanner holds the last handle) until untilMs (for good
+  // where < 0): it is gone, yet a query, open, create or rename of its name is refused as
+  // access denied, which the Win32 layer tells as in use.
+  void PendDeletion(std::string_view name, std::int64_t untilMs = -1);
   // Another copy runs; with showsBox, one of its boxes waits behind another program.
   void SetPreviousInstanceFlag(bool running, bool showsBox = false) {
     previousInstance_ = running;
@@ -162,8 +172,8 @@ class FakePlatformOps final : public PlatformOps {
   }
   bool EarlierBoxInFront() const { return earlierBoxInFront_; }
   const std::string& WorkingFolder() const { return workingFolder_; }
-  // The next StartProgram, CopyOver, RemoveFile, WriteBytes, ReadBytes or FileExists of op
-  // ("Start", "Copy", "Delete", "Write", "Read", "Exists") whose first argument equals
+  // The next StartProgram, CopyOver, RemoveFile, WriteBytes, ReadBytes, FileExists or StampOf
+  // of op ("Start", "Copy", "Delete", "Write", "Read", "Exists", "Stamp") whose first argument equals
   // subject fails with error (5 access denied, 32 in use, 112 disk full, 2 not found).
   void FailOn(std::string op, std::string subject, std::uint32_t error = 5);
   // The next write to path lands changed, as when something else touches the file.
@@ -295,7 +305,12 @@ class FakePlatformOps final : public PlatformOps {
   std::map<std::string, std::function<void(std::string&)>> tampering_;
   std::map<std::string, Held> held_;
   std::map<std::string, bool> readOnly_;  // path, cleared when the player answers Retry
-  std::set<std::string> pendingDeletion_;
+  std::map<std::string, std::int64_t> pendingDeletion_;
+  bool folderGone_ = false;  // until the player answers Retry (reconnects the drive)
+  bool Pending(const std::string& path) const;
+  // What a query meets: a name pending deletion, the folder gone; empty where it may look.
+  OpResult QueryRefusal(std::string_view op, std::string_view name) const;
+  void ApplyPendingDeletion(std::string_view op, std::string_view file);
   std::set<std::string> notRedirected_;
   std::string retryCaption_ = "Retry";
   std::string cancelCaption_ = "Cancel";

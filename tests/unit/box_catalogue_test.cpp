@@ -14,19 +14,15 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-constexpr Standing kStandings[] = {
-    Standing::NothingChanged,   Standing::IniNotChanged,    Standing::BackupKept,        Standing::IniMayDiffer,
-    Standing::ModeMayBeInIni,   Standing::ModeInIni,        Standing::PutBack,           Standing::PutBackNotStarted,
-    Standing::PutBackToolMayRun, Standing::NotPutBack,      Standing::NoBackupAnyMore,   Standing::NoBackupModeMayStay,
-    Standing::ModeKeptNoBackup, Standing::Damaged,          Standing::BackupRemoved,     Standing::BackupNotRemoved};
-
 // A failure of each entry with the most details a box carries: the longest box it can be. A
-// rewrite that may have damaged "l2.ini" is told with where that leaves it.
+// rewrite that may have damaged "l2.ini" is told with where that leaves it; a tool that may
+// still run, with what to do first.
 Failure Longest(Box box, Standing standing) {
   Failure failure{Operation::Copy, {{Detail::From, "C:\\Games\\Client\\l2.bak"}, {Detail::To, "C:\\Games\\Client\\l2.ini"}},
                   32, "The process cannot access the file because it is being used by another process."};
   failure.box = box;
   failure.mayBeDamaged = standing == Standing::Damaged;
+  failure.runMayGoOn = box == Box::ToolTimedOut;
   return failure;
 }
 
@@ -41,8 +37,9 @@ TEST(BoxCatalogue, EveryBoxIsShortHasAFirstLineAndAWayOutAndEveryCauseHasItsBox)
     EXPECT_TRUE(firstLines.insert(entry.firstLine).second) << "two boxes begin alike";
     EXPECT_FALSE(entry.wayOut.empty());
     EXPECT_THAT(std::string(entry.wayOut), Not(HasSubstr("Retry"))) << "a way out names a button itself";
-    for (const Standing standing : kStandings)
+    for (int standingId = 0; standingId < kStandingCount; ++standingId)
       for (const bool retry : {false, entry.retryStep}) {
+        const auto standing = static_cast<Standing>(standingId);
         // Buttons named by their place are the longest names.
         const BoxMessage shown = ComposeBox(Longest(box, standing), standing, retry, {});
         EXPECT_LE(shown.ownWords, kMaxOwnWords) << shown.text;
@@ -68,27 +65,40 @@ TEST(BoxCatalogue, ABoxNamesPathsWholeTheButtonsAsShownAndWindowsOnlyWhereItAgre
 
   Failure guarded{Operation::CheckFolder, {{Detail::Folder, "C:\\Users\\P\\Documents\\Game"}}, 2, "Not found."};
   guarded.kind = FailureKind::FolderGuarded;
-  EXPECT_THAT(ComposeBox(guarded, Standing::NothingChanged, false, {}).text, Not(HasSubstr("Not found.")))
+  EXPECT_THAT(ComposeBox(guarded, Standing::NotChangedNotStarted, false, {}).text, Not(HasSubstr("Not found.")))
       << "Windows' line contradicts the cause";
   Failure late{Operation::Start, {{Detail::CommandLine, "l2.exe"}}};
   late.box = Box::ClientNotReady;
   EXPECT_EQ(ComposeBox(late, Standing::PutBack, false, {}).icon, BoxIcon::Warning);
 }
 
-// A query that cannot tell is never a refused change; a folder that cannot be entered is one
-// that cannot be reached.
+// A query that cannot tell is never a refused change, yet keeps a cause of its own; a folder
+// that cannot be entered is one that cannot be reached or may not be entered; and Retry is
+// offered exactly where the box's words say it may mend the cause.
 TEST(BoxCatalogue, AFailedStepIsToldByItsErrorAndWhatItWasDoing) {
-  Failure query{Operation::Query, {}, 5};
-  query.kind = FailureKind::AccessDenied;
-  EXPECT_EQ(BoxFor(query), Box::FileUnknown);
-  query.kind = FailureKind::DriveGone;
-  EXPECT_EQ(BoxFor(query), Box::DriveGone);
-  Failure folder{Operation::UseFolder, {}, 5};
-  folder.kind = FailureKind::AccessDenied;
-  EXPECT_EQ(BoxFor(folder), Box::DriveGone);
+  struct Case {
+    Operation operation;
+    std::uint32_t error;
+    Box box;
+    bool retry;
+  };
+  const Case cases[] = {
+      {Operation::Query, 5, Box::FileUnknown, true},         {Operation::Query, 53, Box::DriveGone, true},
+      {Operation::Query, 206, Box::PathTooLong, false},      {Operation::Query, 1920, Box::FolderUnsupported, false},
+      {Operation::UseFolder, 2, Box::DriveGone, true},       {Operation::UseFolder, 5, Box::FolderDenied, false},
+      {Operation::UseFolder, 206, Box::PathTooLong, false},  {Operation::Write, 5, Box::FileProtected, true},
+      {Operation::Write, 19, Box::DiskLocked, false},        {Operation::Write, 1, Box::FolderUnsupported, false},
+      {Operation::Copy, 381, Box::FolderUnsupported, false}, {Operation::Copy, 1232, Box::DriveGone, true},
+      {Operation::Read, 1006, Box::DriveGone, true},         {Operation::Delete, 303, Box::FileInUse, true},
+  };
+  for (const auto& [operation, error, box, retry] : cases) {
+    Failure failure{operation, {}, error};
+    failure.kind = KindOfWindowsError(error);
+    EXPECT_EQ(BoxFor(failure), box) << "error " << error;
+    EXPECT_EQ(RetryMayMend(failure), retry) << "error " << error;
+  }
   Failure write{Operation::Write, {}, 5};
   write.kind = FailureKind::AccessDenied;
-  EXPECT_EQ(BoxFor(write), Box::FileProtected);
   write.box = Box::PatchNotKept;
   EXPECT_EQ(BoxFor(write), Box::PatchNotKept);
 }

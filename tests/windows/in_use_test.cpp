@@ -77,10 +77,10 @@ TEST_F(InUseOnDisk, ATargetHeldLongerFailsAfterTheBoundWithItsError) {
 TEST_F(InUseOnDisk, AnIdenticalRestoreWritesNothing) {
   folder.Write(L"l2.ini", "STORED");
   SetFileAttributesW(folder.File(L"l2.ini").c_str(), FILE_ATTRIBUTE_READONLY);
-  const auto before = platform.StampOf(kClientSettings);
+  const auto before = platform.StampOf(kClientSettings).stamp;
   Sleep(50);
   EXPECT_FALSE(RestoreSettingsFromBackup(platform));
-  EXPECT_EQ(platform.StampOf(kClientSettings), before);
+  EXPECT_EQ(platform.StampOf(kClientSettings).stamp, before);
 }
 
 }  // namespace
