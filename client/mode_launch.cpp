@@ -10,6 +10,19 @@
 #include "client/client_folder.h"
 
 namespace kestrane {
+
+// A start that fails is the interpreter's (missing, or refused by a policy or a virus
+// scanner), the client's demand, or the program's.
+Box WhyNotStarted(const Failure& failure, std::string_view commandLine) {
+  if (failure.operation == Operation::FindInterpreter) return Box::NoInterpreter;
+  if (commandLine.starts_with("cmd ")) {
+    const bool missing = failure.kind == FailureKind::NotFound;
+    return missing ? Box::NoInterpreter : Box::InterpreterRefused;
+  }
+  if (failure.kind == FailureKind::NeedsElevation) return Box::NeedsElevation;
+  return Box::ProgramNotStarted;
+}
+
 namespace {
 
 // One run of the settings tool and the file it is to write.
@@ -29,18 +42,6 @@ Failure RunFailure(PlatformOps& platform, std::string_view commandLine, Box box,
   failure.details.emplace_back(Detail::Folder, platform.AppFolder());
   failure.box = box;
   return failure;
-}
-
-// A start that fails is the interpreter's (missing, or refused by a policy or a virus
-// scanner), the client's demand, or the program's.
-Box WhyNotStarted(const Failure& failure, std::string_view commandLine) {
-  if (failure.operation == Operation::FindInterpreter) return Box::NoInterpreter;
-  if (commandLine.starts_with("cmd ")) {
-    const bool missing = failure.kind == FailureKind::NotFound;
-    return missing ? Box::NoInterpreter : Box::InterpreterRefused;
-  }
-  if (failure.kind == FailureKind::NeedsElevation) return Box::NeedsElevation;
-  return Box::ProgramNotStarted;
 }
 
 // A virus scanner looking at a program file makes its start fail as in use for a moment.

@@ -21,6 +21,10 @@ inline constexpr int kModePlannedSeconds = 5 + 3 + 3 + 5;
 // How often a tool run or a client start that outlasts its pause is looked at.
 inline constexpr int kToolPollMilliseconds = 100;
 
+// The box for a start that Windows refused: the interpreter's (missing, or refused by a
+// policy or a virus scanner), the client's demand for administrator rights, or the program's.
+Box WhyNotStarted(const Failure& failure, std::string_view commandLine);
+
 void RunModeSequence(const ModeProfile& profile);
 void GameModeClick();
 void DevelopModeClick();

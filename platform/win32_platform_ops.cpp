@@ -33,7 +33,8 @@ OpResult Converted(const OsResult& result) {
 
 StartResult Win32PlatformOps::StartProgram(std::string_view commandLine, int windowStyle, Containment containment) {
   const std::string folder = AppFolder();
-  const auto program = ProgramPathFor(commandLine, folder, Narrow(SystemFolder()));
+  const auto program =
+      ProgramPathFor(commandLine, folder, interpreterFolder_.empty() ? Narrow(SystemFolder()) : interpreterFolder_);
   if (!program)
     return {ToFailure(OsFailure{Operation::FindInterpreter, {{Detail::CommandLine, Widen(commandLine)}},
                                 ERROR_PATH_NOT_FOUND})};

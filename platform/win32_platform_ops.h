@@ -66,6 +66,10 @@ class Win32PlatformOps final : public PlatformOps {
   std::int32_t TimerInterval() const override;
   void SetTimerEnabled(bool enabled) override;
 
+ // Where the command interpreter is looked for, instead of Windows' system folder: for tests of
+  // an interpreter that Windows will not start.
+  void UseInterpreterFolder(std::string folder) { interpreterFolder_ = std::move(folder); }
+
  private:
   void RearmTimer();
   StartedProcess* Started(RunId run);
@@ -90,6 +94,7 @@ class Win32PlatformOps final : public PlatformOps {
   std::int32_t timerInterval_ = 0;
   bool timerEnabled_ = false;
   std::int64_t timerDueUs_ = 0;  // on the performance counter, in microseconds
+  std::string interpreterFolder_;
 };
 
 }  // namespace kestrane

@@ -319,6 +319,7 @@ class SweepRun {
                           faultOp.starts_with("Probe ");  // a probe that cannot tell leaves the file's advice
         EXPECT_TRUE(fits) << "the advice does not fit the error:\n" << text;
       }
+      EXPECT_EQ(text.find('%'), std::string::npos) << "Windows' line with an insert left unfilled:\n" << text;
       for (const auto& path : PathsShownIn(text))
         EXPECT_TRUE(path.size() > 2 && (path[1] == ':' || path.starts_with("\\\\")) &&
                     path.find('/') == std::string::npos)
@@ -339,6 +340,15 @@ class SweepRun {
                                  "start Kestrane before you start the game", "start Kestrane if l2.bak is there"})
         toldNotYet |= text.find(notYet) != std::string::npos;
       toldDamaged |= text.find("l2.ini may be damaged") != std::string::npos;
+    }
+    // The interpreter that Windows will not start, or cannot find, is named as the cause:
+    // neither the game's files nor its updater are.
+    const bool interpreterRefused = faultOp.starts_with("Start cmd") &&
+                                    (fault == Fault::AccessDenied || fault == Fault::BlockedByPolicy || fault == Fault::NotFound);
+    if (interpreterRefused && !fake.CallsOf({"ErrorBox"}).empty()) {
+      const std::string first = fake.CallsOf({"ErrorBox"}).front().args[0];
+      EXPECT_TRUE(first.starts_with(EntryFor(fault == Fault::NotFound ? Box::NoInterpreter : Box::InterpreterRefused).firstLine))
+          << "the interpreter's refusal told as another cause:\n" << first;
     }
     // "l2.ini" is the stored settings or the patched ones, whole, unless the tool tore it
     // (and Kestrane could not put it back) or a box said it may be damaged.

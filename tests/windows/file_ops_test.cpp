@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/failure_report.h"
+#include "client/mode_launch.h"
 #include "platform/program_paths.h"
 #include "platform/win32_files.h"
 #include "platform/win32_platform_ops.h"
@@ -151,15 +152,80 @@ TEST(FileOperations, FolderNamedBeyondTheAnsiCodePage) {
   EXPECT_FALSE(PathExists(folder.File(L"l2.bak")));
 }
 
-TEST(StartProcess, AMissingProgramReportsTheProgramAndTheError) {
+// A program missing, a folder in its place, a file that is no program: each start reports the
+// program and Windows' own error, whose line names the program where it has an insert.
+TEST(StartProcess, ARefusedStartReportsTheProgramAndWindowsOwnLine) {
   ScratchFolder folder;
+  CreateDirectoryW(folder.File(L"folder.exe").c_str(), nullptr);
+  folder.Write(L"text.exe", "this is no program\r\n");
+  for (const wchar_t* name : {L"missing.exe", L"folder.exe", L"text.exe"}) {
+    StartedProcess run;
+    const auto failure = StartContainedProcess(folder.File(name), name, folder.Path(), SW_SHOWMINIMIZED, run);
+    ASSERT_TRUE(failure) << Narrow(name);
+    const Failure told = ToFailure(*failure);
+    EXPECT_EQ(told.operation, Operation::Start);
+    EXPECT_EQ(told.errorText.find('%'), std::string::npos) << "an insert left in Windows' line: " << told.errorText;
+    EXPECT_FALSE(told.errorText.empty()) << Narrow(name) << ": " << failure->error;
+    const std::wstring report = Widen(DescribeFailure(told));
+    EXPECT_NE(report.find(L"Program: " + folder.File(name)), std::wstring::npos) << Narrow(report);
+  }
   StartedProcess run;
-  const auto failure = StartContainedProcess(folder.File(L"l2.exe"), L"l2.exe", folder.Path(), SW_SHOWMINIMIZED, run);
-  ASSERT_TRUE(failure);
-  EXPECT_EQ(failure->error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-  const std::wstring report = Widen(DescribeFailure(ToFailure(*failure)));
-  EXPECT_EQ(failure->operation, Operation::Start);
-  EXPECT_NE(report.find(L"Program: " + folder.File(L"l2.exe")), std::wstring::npos);
+  const auto missing = StartContainedProcess(folder.File(L"l2.exe"), L"l2.exe", folder.Path(), SW_SHOWMINIMIZED, run);
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(missing->error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+// The interpreter that runs the settings tool, missing or refused by Windows, is told as
+// itself, never as a program of the game.
+TEST(StartProcess, AnInterpreterThatCannotStartGetsTheInterpretersBox) {
+  ScratchFolder system(L"kestrane-system");
+  Win32PlatformOps platform;
+  platform.UseInterpreterFolder(Narrow(system.Path()));
+  const std::string decode = "cmd /x /c l2encdec.exe -d l2.ini temp.dat";
+  const StartResult missing = platform.StartProgram(decode, SW_SHOWMINIMIZED, Containment::Contained);
+  ASSERT_TRUE(missing.failure);
+  EXPECT_EQ(WhyNotStarted(*missing.failure, decode), Box::NoInterpreter);
+  CreateDirectoryW(system.File(L"cmd.exe").c_str(), nullptr);  // Windows refuses to start it
+  StartResult refused = platform.StartProgram(decode, SW_SHOWMINIMIZED, Containment::Contained);
+  ASSERT_TRUE(refused.failure);
+  refused.failure->box = WhyNotStarted(*refused.failure, decode);
+  EXPECT_EQ(refused.failure->box, Box::InterpreterRefused) << refused.failure->error;
+  const std::string box = ComposeBox(*refused.failure, Standing::NotChangedNotStarted, false, {}).text;
+  EXPECT_TRUE(box.starts_with(EntryFor(Box::InterpreterRefused).firstLine)) << box;
+}
+
+// "Path not found" for a path outside the working folder is only absence (a VirtualStore folder
+// that was never made). For a bare name it is the working folder gone, which Wine cannot show:
+// it keeps its working folder from being removed.
+// A file deleted while a scanner holds it stays pending deletion until the scanner lets go:
+// a query, a create or a delete of its name is then waited for as in use, never a refusal.
+// (Windows 10 and later on NTFS remove the name at once; Wine may too: then it is absent.)
+TEST(FileOperations, ANamePendingDeletionIsInUseOrAbsentNeverRefused) {
+  ScratchFolder folder;
+  folder.Write(L"temp.dat", "x");
+  UniqueHandle scanner(CreateFileW(folder.File(L"temp.dat").c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                   nullptr));
+  ASSERT_TRUE(scanner.Valid());
+  ASSERT_FALSE(DeleteFileNamed(folder.File(L"temp.dat")));
+  bool exists = false;
+  const auto queried = QueryPathExists(folder.File(L"temp.dat"), exists);
+  if (queried) {
+    EXPECT_EQ(ToFailure(*queried).kind, FailureKind::InUse) << queried->error;
+  }
+  const auto written = WriteBytesOver(folder.File(L"temp.dat"), "y");
+  if (written) {
+    EXPECT_EQ(ToFailure(*written).kind, FailureKind::InUse) << written->error;
+  }
+  scanner.Reset();
+  EXPECT_FALSE(QueryPathExists(folder.File(L"temp.dat"), exists));
+}
+
+TEST(FileOperations, PathNotFoundOutsideTheWorkingFolderIsAbsence) {
+  ScratchFolder folder(L"kestrane-gone\\client");
+  bool exists = true;
+  EXPECT_FALSE(QueryPathExists(folder.File(L"absent\\l2.ini"), exists));
+  EXPECT_FALSE(exists);
 }
 
 TEST(SystemFolder, HoldsTheCommandInterpreter) { EXPECT_TRUE(PathExists(SystemFolder() + L"\\cmd.exe")); }
