@@ -170,8 +170,19 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
   else()
     set(kestrane_display 140)
   endif()
+  # Each e2e group's filter is kept, so that a check can find a test that runs in no group.
+  function(kestrane_record_e2e_group name)
+    foreach(arg ${ARGN})
+      if(arg MATCHES "^--gtest_filter=(.*)$")
+        set_property(GLOBAL APPEND_STRING PROPERTY kestrane_e2e_groups "${name}\t${CMAKE_MATCH_1}\n")
+      endif()
+    endforeach()
+  endfunction()
   function(kestrane_wine_group name template)
     add_test(NAME ${name} COMMAND ${ARGN})
+    if("${ARGV2}" STREQUAL "e2e_tests")
+      kestrane_record_e2e_group(${name} ${ARGN})
+    endif()
     math(EXPR display "${kestrane_display} + ${kestrane_group_index}")
     math(EXPR next "${kestrane_group_index} + 1")
     set(kestrane_group_index ${next} PARENT_SCOPE)
@@ -201,14 +212,23 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
   kestrane_wine_group(e2e.folders wineprefix e2e_tests --gtest_filter=FolderEndToEnd.*)
   # A folder that the player may not write: the tests run as an unprivileged user, whom Wine
   # holds to the folder's permissions, in a prefix of that user's own.
+  set(locked_filter --gtest_filter=LockedFolderOnDisk.*:LockedFolderEndToEnd.*)
   add_test(NAME e2e.locked_folder COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-run-as-player ${CMAKE_BINARY_DIR}/bin
-    ${CMAKE_BINARY_DIR}/bin/e2e_tests.exe --gtest_filter=LockedFolderOnDisk.*:LockedFolderEndToEnd.*)
+    ${CMAKE_BINARY_DIR}/bin/e2e_tests.exe ${locked_filter})
+  kestrane_record_e2e_group(e2e.locked_folder ${locked_filter})
   math(EXPR locked_display "${kestrane_display} + ${kestrane_group_index}")
-  set_tests_properties(e2e.locked_folder PROPERTIES TIMEOUT 600 ENVIRONMENT "KESTRANE_DISPLAY=${locked_display}")
+  # Without root or its user the group cannot run: a skip, never a pass.
+  set_tests_properties(e2e.locked_folder PROPERTIES TIMEOUT 600 ENVIRONMENT "KESTRANE_DISPLAY=${locked_display}"
+    SKIP_RETURN_CODE 77)
   math(EXPR kestrane_group_index "${kestrane_group_index} + 1")
   # The layout at 144 DPI, from a prefix whose screen is set to that DPI.
   kestrane_wine_group(e2e.dpi144 wineprefix-144dpi e2e_tests --gtest_filter=DpiEndToEnd.*)
   set_property(TEST e2e.dpi144 APPEND PROPERTY ENVIRONMENT "KESTRANE_WINE_DPI=144" "KESTRANE_EXPECT_DPI=144")
+  # Every end-to-end test in exactly one group: a new suite that no filter takes fails here.
+  get_property(e2e_groups GLOBAL PROPERTY kestrane_e2e_groups)
+  file(WRITE ${CMAKE_BINARY_DIR}/e2e-groups.txt "${e2e_groups}")
+  add_test(NAME e2e.every_test_in_one_group COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/check-test-groups.py
+    ${CMAKE_BINARY_DIR}/e2e-groups.txt ${e2e_sources})
   # The longest first, so that they do not start last.
   set_tests_properties(e2e.hung_tool e2e.failures e2e.failures_more e2e.tool_runs e2e.modes e2e.modes_more
     PROPERTIES COST 60)

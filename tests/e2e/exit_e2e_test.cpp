@@ -52,5 +52,26 @@ TEST(ExitEndToEnd, WithTheBackupRemovedByHandItOnlyRemovesTheWorkCopy) {
   EXPECT_EQ(folder.Read(L"l2.ini"), "EDITED");
 }
 
+// A game update after Kestrane took its backup, done as the README says: l2.bak deleted before
+// Kestrane starts again, which then takes the updated l2.ini as its backup and keeps it.
+TEST(ExitEndToEnd, AnUpdateKeptByDeletingTheBackupBeforeTheNextStartSurvivesExit) {
+  ClientFolder folder;
+  {
+    LauncherRun first(folder);
+    ASSERT_TRUE(first.WaitForWindow());
+  }
+  ASSERT_EQ(folder.Read(L"l2.bak"), folder.EncodedSettings());
+  folder.Write(L"l2.ini", "SETTINGS OF THE UPDATE");
+  ASSERT_TRUE(DeleteFileW(folder.File(L"l2.bak").c_str()));
+  LauncherRun run(folder);
+  ASSERT_TRUE(run.WaitForWindow());
+  EXPECT_EQ(folder.Read(L"l2.ini"), "SETTINGS OF THE UPDATE");
+  EXPECT_EQ(folder.Read(L"l2.bak"), "SETTINGS OF THE UPDATE");
+  run.Click(L"Exit");
+  ASSERT_TRUE(run.WaitForExit(20000));
+  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_EQ(folder.Read(L"l2.ini"), "SETTINGS OF THE UPDATE");
+}
+
 }  // namespace
 }  // namespace kestrane::testing

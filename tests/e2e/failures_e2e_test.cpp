@@ -167,6 +167,33 @@ TEST(FailuresEndToEnd, ASettingsFileMappedPastTheRestoreIsNeverTornAndTheNextSta
   EXPECT_EQ(folder.Read(L"l2.bak"), standin::Encode(stored, 413));
 }
 
+// l2.bak deleted behind Kestrane's back after the encode, then a client that is no program:
+// the box says that l2.ini holds the mode's settings, that the next start would keep them,
+// and Windows' line names the program instead of an insert.
+TEST(FailuresEndToEnd, NoBackupAndAClientThatCannotStartTellWhatTheNextStartWouldKeep) {
+  ClientFolder folder;
+  folder.Write(L"l2.exe", "this is no program\r\n");
+  LauncherRun run(folder);
+  ASSERT_TRUE(run.WaitForWindow());
+  run.Click(L"Game Mode");
+  ASSERT_TRUE(folder.WaitForLog("l2encdec", "done -e413", 20000));
+  ASSERT_TRUE(DeleteFileW(folder.File(L"l2.bak").c_str()));
+  const HWND box = run.WaitForErrorBox(20000);
+  ASSERT_TRUE(box) << "no box";
+  const std::wstring text = probe::MessageBoxText(box);
+  EXPECT_TRUE(text.starts_with(Widen(EntryFor(Box::ProgramNotStarted).firstLine))) << Narrow(text);
+  EXPECT_NE(text.find(Widen(StandingText(Standing::ModeKeptNoBackup))), std::wstring::npos) << Narrow(text);
+  EXPECT_EQ(text.find(L"%1"), std::wstring::npos) << Narrow(text);
+  EXPECT_NE(text.find(L"(193)"), std::wstring::npos) << Narrow(text);
+  probe::AnswerMessageBox(box, IDOK);
+  ASSERT_TRUE(run.WaitForExit(10000));
+  EXPECT_EQ(run.ExitCode(), 1u);
+  const auto decoded = standin::Decode(folder.Read(L"l2.ini"));
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(ParseIni(standin::AsPlainText(*decoded)), WithMode("True", "1")) << "the box said the mode's settings stay";
+  EXPECT_FALSE(folder.Has(L"l2.bak"));
+}
+
 // Kestrane ended from outside while a slow encode runs: the encode goes with it, so that
 // nothing can write the mode's settings over what the next start puts back.
 TEST(FailuresEndToEnd, KilledDuringASlowEncodeLeavesNoToolAndTheNextStartRecovers) {

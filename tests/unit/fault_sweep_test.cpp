@@ -579,10 +579,10 @@ TEST_P(FaultSweep, EveryFaultAtEveryOperationLeavesTheStoredSettingsSafe) {
             << ops.size() << " fault points, " << runs << " runs\n";
 }
 
-TEST_P(FaultSweep, ACrashAtEveryPointIsRecoveredByTheNextStartUp) {
+class CrashSweep : public ::testing::TestWithParam<SweepCase> {};
+
+TEST_P(CrashSweep, ACrashAtEveryPointIsRecoveredByTheNextStartUp) {
   const auto& [action, hold, setup] = GetParam();
-  // A crash there leaves no box to follow: what a cleaner deleted is not Kestrane's to recover.
-  if (setup == Setup::BackupRemovedMidMode) GTEST_SKIP();
   int points = 0;
   {
     SweepRun clean(action, hold, setup);
@@ -608,6 +608,15 @@ std::string SweepName(const ::testing::TestParamInfo<SweepCase>& param) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EachAction, FaultSweep, ::testing::ValuesIn(AllCases()), SweepName);
+
+// A crash leaves no box to follow: what a cleaner deleted behind Kestrane is not its to recover.
+std::vector<SweepCase> CrashCases() {
+  std::vector<SweepCase> cases = AllCases();
+  std::erase_if(cases, [](const SweepCase& c) { return c.setup == Setup::BackupRemovedMidMode; });
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(EachAction, CrashSweep, ::testing::ValuesIn(CrashCases()), SweepName);
 
 }  // namespace
 }  // namespace kestrane::testing
