@@ -2,6 +2,9 @@
 
 #include <array>
 
+#include "client/client_files.h"
+#include "client/mode_launch.h"
+
 namespace kestrane {
 namespace {
 
@@ -9,106 +12,88 @@ namespace {
 // boxes finds it; the way out is the one that works for that cause; where the settings
 // stand follows from the standing.
 constexpr std::array kEntries{
-    BoxEntry{Box::FileInUse, "Another program is using a file that Kestrane must change.",
-             "Close the program using it (the game, an editor) or wait for your virus scanner",
+    BoxEntry{Box::FileInUse, TextId::box_FileInUse_first, TextId::box_FileInUse_way_out,
              true},
-    BoxEntry{Box::FileProtected, "Windows does not let Kestrane change a file.",
-             "Clear the file's read-only mark (right-click it, Properties) or give yourself the right to change it",
+    BoxEntry{Box::FileProtected, TextId::box_FileProtected_first, TextId::box_FileProtected_way_out,
              true},
-    BoxEntry{Box::DiskFull, "The disk that holds the game is full.", "Free some space on it", true},
-    BoxEntry{Box::DriveGone, "The drive or network folder that holds the game cannot be reached.", "Reconnect it",
+    BoxEntry{Box::DiskFull, TextId::box_DiskFull_first, TextId::box_DiskFull_way_out, true},
+    BoxEntry{Box::DriveGone, TextId::box_DriveGone_first, TextId::box_DriveGone_way_out,
              true},
-    BoxEntry{Box::QuotaUsedUp, "Your disk quota is used up.", "Free some of your space on that disk", true},
+    BoxEntry{Box::QuotaUsedUp, TextId::box_QuotaUsedUp_first, TextId::box_QuotaUsedUp_way_out, true},
     // The reader reads a card's lock switch only when the card goes in.
-    BoxEntry{Box::DiskLocked, "The disk that holds the game is write-protected.",
-             "If it is a memory card or USB stick, take it out, unlock its lock switch and put it back in; then "
-             "start Kestrane again."},
-    BoxEntry{Box::FileMissing, "A file Kestrane needs is missing.",
-             "Put the file back, or let the game's updater repair the game", true},
-    BoxEntry{Box::FileUnknown, "Windows could not say whether a file of the game is there.",
-             "Make the game's folder reachable again", true},
-    BoxEntry{Box::FileOther, "Windows did not let Kestrane finish a step on a file.", "Close the game if it runs",
+    BoxEntry{Box::DiskLocked, TextId::box_DiskLocked_first, TextId::box_DiskLocked_way_out},
+    BoxEntry{Box::FileMissing, TextId::box_FileMissing_first, TextId::box_FileMissing_way_out, true},
+    BoxEntry{Box::FileUnknown, TextId::box_FileUnknown_first, TextId::box_FileUnknown_way_out, true},
+    BoxEntry{Box::FileOther, TextId::box_FileOther_first, TextId::box_FileOther_way_out,
              true},
-    BoxEntry{Box::FolderDenied, "Windows does not let Kestrane write in its folder.",
-             "Move the game to a folder of your own, such as C:\\Games (or close this box and start Kestrane as "
-             "administrator)."},
-    BoxEntry{Box::FolderGuarded, "Windows' ransomware protection keeps Kestrane from making files in its folder.",
-             "In Windows Security, Ransomware protection, allow Kestrane.exe, l2encdec.exe and l2.exe, then start "
-             "Kestrane again.",
+    BoxEntry{Box::FolderDenied, TextId::box_FolderDenied_first, TextId::box_FolderDenied_way_out},
+    BoxEntry{Box::FolderGuarded, TextId::box_FolderGuarded_first, TextId::box_FolderGuarded_way_out,
              false, false},
-    BoxEntry{Box::PathTooLong, "The path of Kestrane's folder is too long for the files it makes there.",
-             "Move the game to a folder with a shorter path, such as C:\\Games.", false,
+    BoxEntry{Box::PathTooLong, TextId::box_PathTooLong_first, TextId::box_PathTooLong_way_out, false,
              false},
-    BoxEntry{Box::NetworkFolder, "Kestrane's folder is a network folder, where the settings tool cannot run.",
-             "Map the folder to a drive letter (This PC, Map network drive) and start Kestrane from there."},
-    BoxEntry{Box::RedirectedCopy, "Windows may give the game an old copy of its settings from elsewhere.",
-             "With the game closed, move that copy away (keep it if it holds settings you want), then start Kestrane "
-             "again."},
-    BoxEntry{Box::FolderUnsupported, "Windows cannot change the game's files where they are kept.",
-             "A cloud folder or a link may be the cause: move the game to a local disk, such as C:\\Games, and start "
-             "Kestrane there."},
+    BoxEntry{Box::NetworkFolder, TextId::box_NetworkFolder_first, TextId::box_NetworkFolder_way_out},
+    BoxEntry{Box::RedirectedCopy, TextId::box_RedirectedCopy_first, TextId::box_RedirectedCopy_way_out},
+    BoxEntry{Box::FolderUnsupported, TextId::box_FolderUnsupported_first, TextId::box_FolderUnsupported_way_out},
     // Every decode reads what start-up put back from "l2.bak": where the fault is in those
     // bytes, only a new backup ends it.
-    BoxEntry{Box::DecodeFailed, "The settings tool could not decode l2.ini.",
-             "Let the game's updater repair l2encdec.exe, then click the mode again; if this box returns, move l2.bak "
-             "away and let the updater repair l2.ini."},
-    BoxEntry{Box::EncodeFailed, "The settings tool could not encode temp.dat into l2.ini.",
-             "Let the game's updater repair l2encdec.exe, then click the mode again; if this box returns, move l2.bak "
-             "away and let the updater repair l2.ini."},
-    BoxEntry{Box::ToolTimedOut, "The settings tool did not finish within 60 seconds.",
-             "Let your virus scanner trust l2encdec.exe, then click the mode again."},
-    BoxEntry{Box::TextFormUnchangeable, "The settings tool wrote temp.dat in a form Kestrane cannot change safely.",
-             "Let the game's updater repair l2encdec.exe; if this box returns, move l2.bak away and let it repair "
-             "l2.ini too."},
-    BoxEntry{Box::PatchNotKept, "The mode's settings did not read back from temp.dat as written.",
-             "Close programs that change files in the game's folder (a sync tool), then click the mode again."},
-    BoxEntry{Box::WorkFileGone, "temp.dat was gone before Kestrane could write the mode's settings.",
-             "Let your virus scanner trust l2encdec.exe and the game's folder, then click the mode again."},
-    BoxEntry{Box::NoInterpreter, "Windows' command interpreter, which runs the settings tool, could not be found.",
-             "Let Windows repair its own files (sfc /scannow, run as administrator), then click the mode again."},
-    BoxEntry{Box::InterpreterRefused,
-             "Windows did not let Kestrane start its command interpreter, which runs the settings tool.",
-             "Have your virus scanner, or whoever manages this PC's policies, allow cmd.exe, then click the mode "
-             "again."},
-    BoxEntry{Box::ProgramNotStarted, "Windows could not start a program of the game.",
-             "Let the game's updater repair the game's files, then click the mode again."},
-    BoxEntry{Box::NeedsElevation, "The game client asks for administrator rights.",
-             "Close this box, then start Kestrane as administrator (right-click Kestrane.exe, Run as administrator)."},
-    BoxEntry{Box::ClientNotReady, "The game had not finished starting within 60 seconds.",
-             "If it does not run in the mode, close it and click the mode again.", false, false, BoxIcon::Warning},
-    BoxEntry{Box::BackupGoneAtRestore, "l2.bak was gone when Kestrane was to put the settings back.",
-             "With the game closed, put back your own copy of l2.ini, or let the game's updater repair l2.ini."},
-    BoxEntry{Box::BackupNotTrue, "The backup l2.bak did not come out as a true copy of l2.ini.",
-             "Start Kestrane again to take the backup anew."},
-    BoxEntry{Box::BackupUnreadable, "Kestrane could not read back the new backup l2.bak to check it.",
-             "Start Kestrane again in a moment (a virus scanner may have been looking at l2.bak)."},
+    BoxEntry{Box::DecodeFailed, TextId::box_DecodeFailed_first, TextId::box_DecodeFailed_way_out},
+    BoxEntry{Box::EncodeFailed, TextId::box_EncodeFailed_first, TextId::box_EncodeFailed_way_out},
+    BoxEntry{Box::ToolTimedOut, TextId::box_ToolTimedOut_first, TextId::box_ToolTimedOut_way_out},
+    BoxEntry{Box::TextFormUnchangeable, TextId::box_TextFormUnchangeable_first, TextId::box_TextFormUnchangeable_way_out},
+    BoxEntry{Box::PatchNotKept, TextId::box_PatchNotKept_first, TextId::box_PatchNotKept_way_out},
+    BoxEntry{Box::WorkFileGone, TextId::box_WorkFileGone_first, TextId::box_WorkFileGone_way_out},
+    BoxEntry{Box::NoInterpreter, TextId::box_NoInterpreter_first, TextId::box_NoInterpreter_way_out},
+    BoxEntry{Box::InterpreterRefused, TextId::box_InterpreterRefused_first, TextId::box_InterpreterRefused_way_out},
+    BoxEntry{Box::ProgramNotStarted, TextId::box_ProgramNotStarted_first, TextId::box_ProgramNotStarted_way_out},
+    BoxEntry{Box::NeedsElevation, TextId::box_NeedsElevation_first, TextId::box_NeedsElevation_way_out},
+    BoxEntry{Box::ClientNotReady, TextId::box_ClientNotReady_first, TextId::box_ClientNotReady_way_out, false, false, BoxIcon::Warning},
+    BoxEntry{Box::BackupGoneAtRestore, TextId::box_BackupGoneAtRestore_first, TextId::box_BackupGoneAtRestore_way_out},
+    BoxEntry{Box::BackupNotTrue, TextId::box_BackupNotTrue_first, TextId::box_BackupNotTrue_way_out},
+    BoxEntry{Box::BackupUnreadable, TextId::box_BackupUnreadable_first, TextId::box_BackupUnreadable_way_out},
 };
 
-constexpr std::string_view kDamaged = "l2.ini may be damaged: it was being rewritten.";
-constexpr std::string_view kThenRetry = ", then press {Retry}.";
-constexpr std::string_view kThenStartAgain = ", then start Kestrane again.";
-constexpr std::string_view kCancelEnds = "{Cancel} ends Kestrane.";
-// Before anything else the player does: the tool may yet write over what they put right.
-constexpr std::string_view kToolMayRun = "First end l2encdec.exe in Task Manager: it may still be running.";
-// Named by their place where Windows does not give their captions.
-constexpr std::string_view kRetryByPlace = "the left button";
-constexpr std::string_view kCancelByPlace = "The right button";
-
-std::string_view LabelOf(Detail detail) {
+TextId LabelOf(Detail detail) {
   switch (detail) {
-    case Detail::File: return "File";
-    case Detail::From: return "From";
-    case Detail::To: return "To";
-    case Detail::Folder: return "Folder";
-    case Detail::Program: return "Program";
-    case Detail::CommandLine: return "Command line";
-    case Detail::ExitCode: return "Exit code";
-    case Detail::Copy: return "Copy";
+    case Detail::File: return TextId::label_File;
+    case Detail::From: return TextId::label_From;
+    case Detail::To: return TextId::label_To;
+    case Detail::Folder: return TextId::label_Folder;
+    case Detail::Program: return TextId::label_Program;
+    case Detail::CommandLine: return TextId::label_CommandLine;
+    case Detail::ExitCode: return TextId::label_ExitCode;
+    case Detail::Copy: return TextId::label_Copy;
   }
-  return {};
+  return TextId::label_File;
+}
+
+TextId StandingId(Standing standing) {
+  switch (standing) {
+    case Standing::NotChangedNotStarted: return TextId::standing_NotChangedNotStarted;
+    case Standing::IniNotChanged: return TextId::standing_IniNotChanged;
+    case Standing::BackupKept: return TextId::standing_BackupKept;
+    case Standing::IniMayDiffer: return TextId::standing_IniMayDiffer;
+    case Standing::IniMayDifferUnsure: return TextId::standing_IniMayDifferUnsure;
+    case Standing::ToolMayHaveChanged: return TextId::standing_ToolMayHaveChanged;
+    case Standing::ModeInIni: return TextId::standing_ModeInIni;
+    case Standing::ModeUnsure: return TextId::standing_ModeUnsure;
+    case Standing::PutBack: return TextId::standing_PutBack;
+    case Standing::PutBackNotStarted: return TextId::standing_PutBackNotStarted;
+    case Standing::NoBackupModeMayStay: return TextId::standing_NoBackupModeMayStay;
+    case Standing::ModeKeptNoBackup: return TextId::standing_ModeKeptNoBackup;
+    case Standing::Damaged: return TextId::standing_Damaged;
+    case Standing::BackupRemoved: return TextId::standing_BackupRemoved;
+    case Standing::BackupNotRemoved: return TextId::standing_BackupNotRemoved;
+  }
+  return TextId::standing_BackupKept;
 }
 
 bool IsPath(Detail detail) { return detail != Detail::CommandLine && detail != Detail::ExitCode; }
+
+// Names and commands a box gives the player to find or type.
+constexpr std::string_view kLauncherFile = "Kestrane.exe";
+constexpr std::string_view kInterpreterFile = "cmd.exe";
+constexpr std::string_view kGamesFolderExample = "C:\\Games";
+constexpr std::string_view kRepairCommand = "sfc /scannow";
 
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
   for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
@@ -123,44 +108,6 @@ const BoxEntry& EntryFor(Box box) {
   for (const auto& entry : kEntries)
     if (entry.box == box) return entry;
   return EntryFor(Box::FileOther);
-}
-
-std::string_view StandingText(Standing standing) {
-  switch (standing) {
-    case Standing::NotChangedNotStarted: return "The game was not started, and l2.ini was not changed.";
-    case Standing::IniNotChanged: return "l2.ini was not changed.";
-    case Standing::BackupKept: return "l2.bak is kept, and Kestrane's next start puts your settings back from it.";
-    case Standing::IniMayDiffer:
-      return "l2.ini may still hold a mode's settings: before you start the game, start Kestrane, which puts your "
-             "settings back.";
-    case Standing::IniMayDifferUnsure:
-      return "If l2.bak is in the folder, l2.ini may still hold a mode's settings: start Kestrane before you start "
-             "the game.";
-    case Standing::ToolMayHaveChanged:
-      return "l2.ini may hold what the settings tool wrote: before you start the game, start Kestrane, which puts "
-             "your settings back.";
-    case Standing::ModeInIni:
-      return "l2.ini holds the mode's settings now: before you next start the game, start Kestrane, which puts your "
-             "settings back.";
-    case Standing::ModeUnsure:
-      return "l2.ini may hold the mode's settings: before you play, start Kestrane if l2.bak is there, else put back "
-             "your own l2.ini.";
-    case Standing::PutBack: return "l2.ini was put back from l2.bak: your settings are as they were.";
-    case Standing::PutBackNotStarted:
-      return "The game was not started, and l2.ini was put back from l2.bak: your settings are as they were.";
-    case Standing::NoBackupModeMayStay:
-      return "l2.bak is gone, and l2.ini may hold what the tool wrote, which Kestrane's next start would keep: put "
-             "back your own l2.ini first.";
-    case Standing::ModeKeptNoBackup:
-      return "l2.bak is gone, and l2.ini holds the mode's settings, which Kestrane's next start would keep: put back "
-             "your own l2.ini first.";
-    case Standing::Damaged:
-      return "Before you start the game, start Kestrane, which puts l2.ini back from l2.bak.";
-    case Standing::BackupRemoved: return "l2.bak was removed, and l2.ini was not changed.";
-    case Standing::BackupNotRemoved:
-      return "Before that, delete l2.bak yourself (Kestrane could not remove it). l2.ini was not changed.";
-  }
-  return {};
 }
 
 // "Unknown" is never "absent": where l2.bak could not be seen, a sentence holds either way.
@@ -242,28 +189,73 @@ int CountWords(std::string_view text) {
   return words;
 }
 
-BoxMessage ComposeBox(const Failure& failure, Standing standing, bool offerRetry, const ButtonNames& names) {
+// Kestrane's own measure of a text still holding its placeholders: code points that are not
+// spaces, a placeholder counting as one.
+int CountCharacters(std::string_view text) {
+  int characters = 0;
+  for (size_t at = 0; at < text.size(); ++at) {
+    const char c = text[at];
+    if (c == '{') {
+      const size_t close = text.find('}', at);
+      if (close != std::string_view::npos) {
+        ++characters;
+        at = close;
+        continue;
+      }
+    }
+    const bool continuation = (static_cast<unsigned char>(c) & 0xc0) == 0x80;
+    if (!continuation && c != ' ' && c != '\n' && c != '\r' && c != '\t') ++characters;
+  }
+  return characters;
+}
+
+std::string Filled(std::string_view text, const ButtonNames& names) {
+  static_assert(kToolTimeoutSeconds == kClientReadySeconds, "the boxes name one bound of seconds");
+  std::string filled(text);
+  const std::string seconds = std::to_string(kToolTimeoutSeconds);
+  const std::pair<std::string_view, std::string_view> values[] = {
+      {"{settings}", kClientSettings},   {"{backup}", kSettingsBackup},          {"{workcopy}", kWorkFile},
+      {"{tool}", kEncoderTool},          {"{client}", kClientProgram},           {"{launcher}", kLauncherFile},
+      {"{interpreter}", kInterpreterFile}, {"{games_folder}", kGamesFolderExample}, {"{repair_command}", kRepairCommand},
+      {"{seconds}", seconds},            {"{Retry}", names.retry},               {"{Cancel}", names.cancel}};
+  for (const auto& [placeholder, value] : values) ReplaceAll(filled, placeholder, value);
+  return filled;
+}
+
+std::string FirstLine(Box box, const Texts& texts) { return Filled(texts[EntryFor(box).firstLine]); }
+
+std::string WayOut(Box box, const Texts& texts) { return Filled(texts[EntryFor(box).wayOut]); }
+
+std::string StandingText(Standing standing, const Texts& texts) { return Filled(texts[StandingId(standing)]); }
+
+BoxMessage ComposeBox(const Failure& failure, Standing standing, bool offerRetry, const ButtonNames& names,
+                      const Texts& texts) {
   const BoxEntry& entry = EntryFor(BoxFor(failure));
-  std::string own(entry.firstLine);
-  std::string text = own + "\n";
+  const auto add = [](std::string& to, std::string_view sentence) { to += (to.empty() ? "" : " ") + std::string(sentence); };
+  std::string own(texts[entry.firstLine]);
+  std::string text = Filled(own) + "\n";
   if (!failure.details.empty()) text += "\n";
   for (const auto& [detail, value] : failure.details) {
-    own += " " + std::string(LabelOf(detail)) + ":";
-    text += std::string(LabelOf(detail)) + ": " + (IsPath(detail) ? ShownPath(value) : value) + "\n";
+    const std::string label(texts[LabelOf(detail)]);
+    own += " " + label + ":";
+    text += label + ": " + (IsPath(detail) ? ShownPath(value) : value) + "\n";
   }
-  std::string body = failure.mayBeDamaged ? std::string(kDamaged) + " " : "";
-  body += entry.wayOut;
-  if (entry.retryStep) body += offerRetry ? kThenRetry : kThenStartAgain;
-  body += offerRetry ? " " + std::string(kCancelEnds) + " " : " ";
-  if (failure.runMayGoOn) body += std::string(kToolMayRun) + " ";
-  body += StandingText(standing);
-  ReplaceAll(body, "{Retry}", names.retry.empty() ? kRetryByPlace : names.retry);
-  ReplaceAll(body, "{Cancel}", names.cancel.empty() ? kCancelByPlace : names.cancel);
+  std::string body;
+  if (failure.mayBeDamaged) add(body, texts[TextId::sentence_damaged]);
+  add(body, texts[entry.wayOut]);
+  if (entry.retryStep && !offerRetry) add(body, texts[TextId::sentence_then_start_again]);
+  if (offerRetry) {
+    add(body, texts[names.retry.empty() ? TextId::sentence_then_retry_by_place : TextId::sentence_then_retry]);
+    add(body, texts[names.cancel.empty() ? TextId::sentence_cancel_ends_by_place : TextId::sentence_cancel_ends]);
+  }
+  if (failure.runMayGoOn) add(body, texts[TextId::sentence_tool_may_run]);
+  add(body, texts[StandingId(standing)]);
   own += " " + body;
-  text += "\n" + body;
+  text += "\n" + Filled(body, names);
   if (failure.error && entry.windowsLine && !failure.errorText.empty())
     text += "\n\n" + failure.errorText + " (" + std::to_string(failure.error) + ")";
-  return {text, CountWords(own), offerRetry, entry.icon};
+  const int ownLength = texts.CountsCharacters() ? CountCharacters(own) : CountWords(Filled(own, names));
+  return {text, ownLength, offerRetry, entry.icon};
 }
 
 }  // namespace kestrane

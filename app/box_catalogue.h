@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/texts.h"
 #include "platform/platform_ops.h"
 
 namespace kestrane {
@@ -51,9 +52,9 @@ Standing StandingFrom(const SettingsFacts& facts);
 // One box: what happened, and the one way out that works for that cause.
 struct BoxEntry {
   Box box;
-  std::string_view firstLine;  // in a player's words, the box's first line and its README row
-  std::string_view wayOut;
-  // A file step's way out goes on with "then press Retry" (or, without Retry, with starting
+  TextId firstLine;  // in a player's words, the box's first line and its README row
+  TextId wayOut;
+  // A file step's way out goes on with "Then press Retry." (or, without Retry, with starting
   // Kestrane again).
   bool retryStep = false;
   // Windows' own line agrees with the cause (it would not, say, call ransomware protection
@@ -65,7 +66,20 @@ struct BoxEntry {
 // Every box Kestrane can show, in one table.
 std::span<const BoxEntry> BoxCatalogue();
 const BoxEntry& EntryFor(Box box);
-std::string_view StandingText(Standing standing);
+
+// The buttons' captions as the player sees them; empty ones are named by their place.
+struct ButtonNames {
+  std::string retry;
+  std::string cancel;
+};
+
+// A text with its placeholders filled: the file names and numbers from the program's
+// constants, the buttons' captions as given.
+std::string Filled(std::string_view text, const ButtonNames& names = {});
+// An entry's first line, its way out, a standing, as the player reads them in that language.
+std::string FirstLine(Box box, const Texts& texts = EnglishTexts());
+std::string WayOut(Box box, const Texts& texts = EnglishTexts());
+std::string StandingText(Standing standing, const Texts& texts = EnglishTexts());
 // The entry that tells a failed file step by the kind of its error.
 Box BoxForKind(FailureKind kind);
 // The entry that tells the failure: the one the logic named, else by its step and error.
@@ -74,21 +88,20 @@ Box BoxFor(const Failure& failure);
 // box says so, so that what the box offers and what its words say are one decision.
 bool RetryMayMend(const Failure& failure);
 
-// The buttons' captions as the player sees them; empty ones are named by their place.
-struct ButtonNames {
-  std::string retry;
-  std::string cancel;
-};
-
 // The box's whole text: the first line; the paths, command and exit code; the way out, a
 // tool that may still run, and where the settings stand; last, Windows' own line where it
 // agrees with the cause and Windows gave one.
-BoxMessage ComposeBox(const Failure& failure, Standing standing, bool offerRetry, const ButtonNames& names);
+BoxMessage ComposeBox(const Failure& failure, Standing standing, bool offerRetry, const ButtonNames& names,
+                      const Texts& texts = EnglishTexts());
 
 // A path as the player reads it: backslashes alone, none doubled past a network path's start.
 std::string ShownPath(std::string_view path);
 int CountWords(std::string_view text);
-// Kestrane's own words in a box stay within this, paths and Windows' line aside.
+// Characters, where a language writes no spaces between words; a placeholder is one.
+int CountCharacters(std::string_view text);
+// Kestrane's own words in a box stay within this, paths and Windows' line aside; in a
+// language measured in characters, within kMaxOwnCharacters.
 inline constexpr int kMaxOwnWords = 60;
+inline constexpr int kMaxOwnCharacters = 150;
 
 }  // namespace kestrane

@@ -57,8 +57,15 @@ SettingsFacts PutStoredSettingsBack(const Failure& failure) {
   return facts;
 }
 
-ButtonNames NamesOfButtons(PlatformOps& platform) {
-  return {platform.ButtonName(BoxChoice::Retry), platform.ButtonName(BoxChoice::Close)};
+// As Windows captions them; where it does not say, as that language's Windows does, if
+// Kestrane speaks the player's language; else by their place.
+ButtonNames NamesOfButtons(PlatformOps& platform, const Texts& texts) {
+  ButtonNames names{platform.ButtonName(BoxChoice::Retry), platform.ButtonName(BoxChoice::Close)};
+  if (texts.SpeaksTheDisplayLanguage()) {
+    if (names.retry.empty()) names.retry = texts[TextId::button_retry];
+    if (names.cancel.empty()) names.cancel = texts[TextId::button_cancel];
+  }
+  return names;
 }
 
 }  // namespace
@@ -75,7 +82,8 @@ SettingsFacts FactsNow(PlatformOps& platform, const Failure& failure) {
 }
 
 BoxChoice ShowFailure(PlatformOps& platform, const Failure& failure, Standing standing, bool offerRetry) {
-  return platform.ShowErrorBox(ComposeBox(failure, standing, offerRetry, NamesOfButtons(platform)));
+  const Texts& texts = Form1.Language();
+  return platform.ShowErrorBox(ComposeBox(failure, standing, offerRetry, NamesOfButtons(platform, texts), texts));
 }
 
 // "l2.bak" is never touched on the way out, so the next start-up restores from it.

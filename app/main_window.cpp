@@ -10,6 +10,16 @@ namespace kestrane {
 
 MainForm Form1;
 
+const Texts& MainForm::Language() {
+  if (!texts_) {
+    const DisplayLanguages display = platform_->UiLanguages();
+    const std::string code = ChooseLanguage(display.preferred, display.defaultUi);
+    texts_.emplace(code);
+    texts_->SetSpeaksTheDisplayLanguage(!code.empty());
+  }
+  return *texts_;
+}
+
 void SetButtonsEnabled(bool enabled) {
   auto& platform = Form1.Platform();
   platform.SetButtonEnabled(ButtonId::Command1, enabled);
@@ -65,7 +75,7 @@ bool BeginAction(int plannedSeconds) {
   auto& platform = Form1.Platform();
   Form1.SetActionRunning(true);
   Form1.EnterStep(ActionStep::Settled);
-  platform.SetShutdownBlockReason(kShutdownBlockReason);
+  platform.SetShutdownBlockReason(Form1.Language()[TextId::shutdown_reason]);
   platform.SetWorkingCursor(true);
   Form1.SetProgress(plannedSeconds * 1000, 0);
   ShowProgressAs(ProgressState::Normal);

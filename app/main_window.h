@@ -2,6 +2,9 @@
 
 #include <string_view>
 
+#include <optional>
+
+#include "app/texts.h"
 #include "platform/platform_ops.h"
 
 namespace kestrane {
@@ -53,6 +56,8 @@ class MainForm {
     plannedMs_ = plannedMs;
     passedMs_ = passedMs;
   }
+  // The texts in the player's display language, decoded the first time anything is said.
+  const Texts& Language();
 
  private:
   PlatformOps* platform_ = nullptr;
@@ -66,11 +71,10 @@ class MainForm {
   RunId activeRun_ = RunId::None;
   std::int64_t plannedMs_ = 0;
   std::int64_t passedMs_ = 0;
+  std::optional<Texts> texts_;
 };
 
 extern MainForm Form1;
-
-inline constexpr std::string_view kShutdownBlockReason = "Restoring the game's settings";
 
 void FormLoad();
 void SetButtonsEnabled(bool enabled);

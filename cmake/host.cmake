@@ -1,5 +1,7 @@
 # Native build: the logic and its unit tests against the fake platform.
 find_package(GTest REQUIRED)
+# The reference encoder the translations' decoder is checked against.
+find_package(ZLIB REQUIRED)
 include(GoogleTest)
 
 add_library(kestrane_fake STATIC tests/support/fake_platform_ops.cpp)
@@ -8,7 +10,7 @@ target_link_libraries(kestrane_fake PUBLIC kestrane_logic)
 file(GLOB unit_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(unit_tests ${unit_test_sources})
 target_compile_definitions(unit_tests PRIVATE KESTRANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-target_link_libraries(unit_tests PRIVATE kestrane_fake GTest::gtest GTest::gtest_main)
+target_link_libraries(unit_tests PRIVATE kestrane_fake GTest::gtest GTest::gtest_main ZLIB::ZLIB)
 gtest_discover_tests(unit_tests TEST_PREFIX "unit." DISCOVERY_TIMEOUT 30)
 
 # Checks of the release executables in dist/ (built by scripts/build.sh before the tests).
@@ -17,3 +19,7 @@ target_compile_definitions(release_tests PRIVATE KESTRANE_SOURCE_DIR="${CMAKE_SO
 target_include_directories(release_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(release_tests PRIVATE GTest::gmock GTest::gtest GTest::gtest_main)
 add_test(NAME release.executables COMMAND release_tests)
+
+# The build refuses a partial or stale language (scripts/make-texts.py on faulty copies).
+add_test(NAME texts.build_refuses_faulty_languages
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/texts/make_texts_test.py ${CMAKE_SOURCE_DIR})

@@ -1,5 +1,4 @@
 # Windows build: the program, the stand-in tool and client, and the tests run under Wine.
-find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 # Unused code is dropped so that the program stays one small file.
@@ -40,7 +39,7 @@ if(KESTRANE_PROGRAM_ONLY)
   # for exceptions (about 8 KiB) and no type information. One thrown by the library would
   # still end the program, as it did with nothing to catch it.
   target_compile_options(Kestrane PRIVATE -fno-exceptions -fno-rtti)
-  target_include_directories(Kestrane PRIVATE ${CMAKE_SOURCE_DIR})
+  target_include_directories(Kestrane PRIVATE ${CMAKE_SOURCE_DIR} ${kestrane_generated})
   target_link_libraries(Kestrane PRIVATE ${kestrane_system_libraries})
   if(KESTRANE_SPIN_WAIT)
     target_compile_definitions(Kestrane PRIVATE KESTRANE_SPIN_WAIT)
@@ -210,6 +209,9 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
     --gtest_filter=SlowToolEndToEnd.*:ToolFailureEndToEnd.*-${hung_tool})
   kestrane_wine_group(e2e.hung_tool wineprefix e2e_tests --gtest_filter=${hung_tool})
   kestrane_wine_group(e2e.folders wineprefix e2e_tests --gtest_filter=FolderEndToEnd.*)
+  # A Russian display: the box in the player's language.
+  kestrane_wine_group(e2e.russian wineprefix e2e_tests --gtest_filter=LanguageEndToEnd.*)
+  set_property(TEST e2e.russian APPEND PROPERTY ENVIRONMENT "KESTRANE_WINE_LOCALE=ru_RU.UTF-8")
   # A folder that the player may not write: the tests run as an unprivileged user, whom Wine
   # holds to the folder's permissions, in a prefix of that user's own.
   set(locked_filter --gtest_filter=LockedFolderOnDisk.*:LockedFolderEndToEnd.*)

@@ -160,9 +160,18 @@ enum class BoxIcon { Error, Warning };
 // A box as the player reads it, composed from the catalogue.
 struct BoxMessage {
   std::string text;
-  int ownWords = 0;  // Kestrane's own words in it, paths, commands and Windows' line aside
+  // Kestrane's own words in it, paths, commands and Windows' line aside; characters in a
+  // language written without spaces between words.
+  int ownWords = 0;
   bool offerRetry = false;
   BoxIcon icon = BoxIcon::Error;
+};
+
+// The languages of the player's Windows display: the preferred UI languages by name, in
+// order ("pt-BR"), and the default UI language's number.
+struct DisplayLanguages {
+  std::vector<std::string> preferred;
+  std::uint16_t defaultUi = 0;
 };
 
 // What the taskbar button shows: nothing, how far, busy without a measure, or an error.
@@ -241,6 +250,8 @@ class PlatformOps {
   // The caption of a box's button as Windows shows it in the player's language (Retry, or
   // Close for Cancel), without its accelerator mark; empty where Windows does not say.
   virtual std::string ButtonName(BoxChoice button) = 0;
+  // The player's display languages, never the regional format.
+  virtual DisplayLanguages UiLanguages() = 0;
   // Ends the program at once; nothing after the call runs.
   [[noreturn]] virtual void EndProgram(int exitCode = 0) = 0;
 

@@ -167,7 +167,9 @@ OsResult CommitTemporaryCopy(const std::wstring& destination, bool inPlaceIfHeld
   if (MoveFileExW(temporary.c_str(), destination.c_str(), flags)) return std::nullopt;
   DWORD error = GetLastError();
   std::optional<FailureKind> kind = WhyRefused(destination, error);
-  const bool held = error == ERROR_SHARING_VIOLATION || (kind == FailureKind::InUse && !PendingDeletion(destination));
+  // Held by a program that lets others write it: rewritten where it stands. A name pending
+  // deletion is no file to rewrite.
+  const bool held = error == ERROR_SHARING_VIOLATION || kind == FailureKind::InUse;
   bool damaged = false;
   if (inPlaceIfHeld && held && GetFileAttributesW(destination.c_str()) != INVALID_FILE_ATTRIBUTES) {
     error = RewriteInPlace(temporary, destination, damaged);

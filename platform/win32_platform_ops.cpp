@@ -220,10 +220,20 @@ std::string Win32PlatformOps::ButtonName(BoxChoice button) {
   const auto get = user32 ? reinterpret_cast<GetString>(reinterpret_cast<void*>(GetProcAddress(user32, "MB_GetString")))
                           : nullptr;
   const LPCWSTR caption = get ? get(button == BoxChoice::Retry ? IDRETRY - 1 : IDCANCEL - 1) : nullptr;
-  if (caption) return CaptionWithoutMark(Narrow(caption));
-  // Without it (Wine), an English user interface still captions them as Windows does in English.
-  if (PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_ENGLISH) return button == BoxChoice::Retry ? "Retry" : "Cancel";
-  return {};
+  return caption ? CaptionWithoutMark(Narrow(caption)) : std::string();
+}
+
+// The display languages, as the buttons of a box follow them: never the regional format.
+DisplayLanguages Win32PlatformOps::UiLanguages() {
+  DisplayLanguages languages;
+  languages.defaultUi = GetUserDefaultUILanguage();
+  ULONG count = 0;
+  ULONG size = 0;
+  if (!GetUserPreferredUILanguages(MUI_LANGUAGE_NAME, &count, nullptr, &size) || size == 0) return languages;
+  std::wstring names(size, L'\0');
+  if (!GetUserPreferredUILanguages(MUI_LANGUAGE_NAME, &count, names.data(), &size)) return languages;
+  for (const wchar_t* name = names.c_str(); *name; name += wcslen(name) + 1) languages.preferred.push_back(Narrow(name));
+  return languages;
 }
 
 void Win32PlatformOps::PumpPendingMessages() {

@@ -57,6 +57,7 @@ class Win32PlatformOps final : public PlatformOps {
   void SetWorkingCursor(bool working) override;
   BoxChoice ShowErrorBox(const BoxMessage& box) override;
   std::string ButtonName(BoxChoice button) override;
+  DisplayLanguages UiLanguages() override;
   [[noreturn]] void EndProgram(int exitCode = 0) override;
   std::string AppFolder() override;
   bool PreviousInstance() override;

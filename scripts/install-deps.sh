@@ -12,6 +12,7 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
   mingw-w64-tools binutils-mingw-w64
   wine wine64 fonts-wine xvfb xauth xdotool imagemagick x11-utils zip python3 clang
+  zlib1g-dev fonts-wqy-microhei
 )
 
 missing=()

@@ -21,3 +21,25 @@ for dpi in 96 144; do
     WINEPREFIX="$KESTRANE_WINEPREFIX" wineserver -k' _ "$root" "$dpi"
   echo "docs/screenshot-${dpi}dpi.png"
 done
+
+# One box in each of three languages: a client that holds l2.ini past the restore brings the
+# box "Another program is using a file", as a Russian, Korean and Chinese Windows shows it
+# (Wine's display language from the locale; fonts-wqy-microhei for the Korean and Chinese).
+for language in ru_RU:ru ko_KR:ko zh_CN:zh-Hans; do
+  locale=${language%%:*}.UTF-8
+  code=${language##*:}
+  folder=build/box-$code
+  rm -rf "$folder"
+  cp -r "$demo" "$folder"
+  rm -f "$folder/l2.bak" "$folder/temp.dat" "$folder/standins.log"
+  echo 40 > "$folder/l2.hold"
+  KESTRANE_WINEPREFIX=$root/build/wineprefix KESTRANE_WINE_LOCALE=$locale xvfb-run -a -s "-screen 0 1024x600x24" bash -c '
+    cd "$1/$3"
+    "$1/scripts/wine-run" Kestrane.exe >/dev/null 2>&1 &
+    "$1/scripts/wine-run" "$1/build/win64/bin/kestrane_probe.exe" wait 20 >/dev/null
+    "$1/scripts/wine-run" "$1/build/win64/bin/kestrane_probe.exe" click "Game Mode" >/dev/null
+    sleep 28  # the restore at 16 s, then 4 s of trying again before the box
+    import -window root -trim +repage "$1/docs/box-$2.png"
+    WINEPREFIX="$KESTRANE_WINEPREFIX" wineserver -k' _ "$root" "$code" "$folder"
+  echo "docs/box-$code.png"
+done

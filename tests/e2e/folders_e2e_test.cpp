@@ -30,7 +30,7 @@ TEST(FolderEndToEnd, AReadOnlySettingsFileIsToldBeforeTheToolAndRetryAfterCleari
   const HWND box = run.WaitForErrorBox(15000);
   ASSERT_TRUE(box);
   const std::wstring text = probe::MessageBoxText(box);
-  EXPECT_TRUE(Contains(text, Widen(EntryFor(Box::FileProtected).wayOut))) << Narrow(text);
+  EXPECT_TRUE(Contains(text, Widen(WayOut(Box::FileProtected)))) << Narrow(text);
   EXPECT_TRUE(Contains(text, folder.File(L"l2.ini"))) << Narrow(text);
   EXPECT_TRUE(Contains(text, Widen(StandingText(Standing::NotChangedNotStarted)))) << Narrow(text);
   EXPECT_TRUE(folder.LogOf("l2encdec").empty()) << "the tool was started before the box";
@@ -99,7 +99,7 @@ TEST(FolderEndToEnd, AVirtualStoreCopyIsACauseOnlyWhereThePlayersProgramsMayBeRe
   ASSERT_TRUE(box);
   const std::wstring text = probe::MessageBoxText(box);
   EXPECT_TRUE(Contains(text, copy)) << Narrow(text);
-  EXPECT_TRUE(text.starts_with(Widen(EntryFor(Box::RedirectedCopy).firstLine))) << Narrow(text);
+  EXPECT_TRUE(text.starts_with(Widen(FirstLine(Box::RedirectedCopy)))) << Narrow(text);
   EXPECT_TRUE(Contains(text, Widen(StandingText(Standing::NotChangedNotStarted)))) << Narrow(text);
   EXPECT_FALSE(GetDlgItem(box, IDRETRY)) << "Retry offered where it cannot help";
   EXPECT_TRUE(folder.LogOf("l2encdec").empty()) << "the tool was started";
@@ -153,9 +153,9 @@ TEST(LockedFolderEndToEnd, AFirstStartNamesTheFolderAndClaimsNoBackup) {
   const HWND box = run.WaitForErrorBox(15000);
   ASSERT_TRUE(box) << "no box at the first start";
   const std::wstring text = probe::MessageBoxText(box);
-  EXPECT_TRUE(text.starts_with(Widen(EntryFor(Box::FolderDenied).firstLine))) << Narrow(text);
+  EXPECT_TRUE(text.starts_with(Widen(FirstLine(Box::FolderDenied)))) << Narrow(text);
   EXPECT_TRUE(Contains(text, folder)) << Narrow(text);
-  EXPECT_TRUE(Contains(text, Widen(EntryFor(Box::FolderDenied).wayOut))) << Narrow(text);
+  EXPECT_TRUE(Contains(text, Widen(WayOut(Box::FolderDenied)))) << Narrow(text);
   EXPECT_TRUE(Contains(text, Widen(StandingText(Standing::IniNotChanged)))) << Narrow(text);
   EXPECT_FALSE(Contains(text, L"l2.bak is kept")) << Narrow(text);
   EXPECT_FALSE(GetDlgItem(box, IDRETRY)) << "Retry offered where it cannot help";
@@ -172,7 +172,7 @@ TEST(LockedFolderEndToEnd, AModeNamesTheFolderBeforeTheToolIsStarted) {
   const HWND box = BoxAfterGameMode(run);
   ASSERT_TRUE(box) << "no box after the click";
   const std::wstring text = probe::MessageBoxText(box);
-  EXPECT_TRUE(text.starts_with(Widen(EntryFor(Box::FolderDenied).firstLine))) << Narrow(text);
+  EXPECT_TRUE(text.starts_with(Widen(FirstLine(Box::FolderDenied)))) << Narrow(text);
   EXPECT_TRUE(Contains(text, L"close this box and start Kestrane as administrator")) << Narrow(text);
   EXPECT_TRUE(Contains(text, Widen(StandingText(Standing::NotChangedNotStarted)))) << Narrow(text);
   EXPECT_FALSE(Contains(text, L"could not decode")) << "the tool was started first:\n" << Narrow(text);

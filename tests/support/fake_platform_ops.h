@@ -124,6 +124,8 @@ class FakePlatformOps final : public PlatformOps {
   // ("answered retry", "answered cancel", "ok").
   BoxChoice ShowErrorBox(const BoxMessage& box) override;
   std::string ButtonName(BoxChoice button) override;
+  DisplayLanguages UiLanguages() override { return displayLanguages_; }
+  void SetDisplayLanguages(DisplayLanguages languages) { displayLanguages_ = std::move(languages); }
   [[noreturn]] void EndProgram(int exitCode = 0) override;
   std::string AppFolder() override;
   bool PreviousInstance() override;
@@ -312,6 +314,7 @@ class FakePlatformOps final : public PlatformOps {
   OpResult QueryRefusal(std::string_view op, std::string_view name) const;
   void ApplyPendingDeletion(std::string_view op, std::string_view file);
   std::set<std::string> notRedirected_;
+  DisplayLanguages displayLanguages_{{"en-US"}, 0x0409};
   std::string retryCaption_ = "Retry";
   std::string cancelCaption_ = "Cancel";
   std::vector<BoxChoice> answers_;

@@ -162,7 +162,7 @@ std::vector<std::string> PathsShownIn(const std::string& text) {
   return paths;
 }
 
-std::string WayOutFor(FailureKind kind) { return std::string(EntryFor(BoxForKind(kind)).wayOut); }
+std::string WayOutFor(FailureKind kind) { return WayOut(BoxForKind(kind)); }
 
 const SetupInfo& InfoOf(Setup setup) {
   for (const auto& info : kSetups)
@@ -313,7 +313,7 @@ class SweepRun {
           << "a box that names no file and no step:\n" << text;
       if (box.args[1] == "retry" && fault && *fault != Fault::InUseBriefly) {
         const bool fits = text.find(WayOutFor(KindOf(*fault))) != std::string::npos ||
-                          (faultOp.starts_with("Exists") && text.find(EntryFor(Box::FileUnknown).wayOut) != std::string::npos) ||
+                          (faultOp.starts_with("Exists") && text.find(WayOut(Box::FileUnknown)) != std::string::npos) ||
                           (hold_ && text.find(WayOutFor(FailureKind::InUse)) != std::string::npos) ||
                           (!setupSays.empty() && text.find(setupSays) != std::string::npos) ||
                           faultOp.starts_with("Probe ");  // a probe that cannot tell leaves the file's advice
@@ -327,13 +327,13 @@ class SweepRun {
       EXPECT_LE(std::stoi(box.args[5]), kMaxOwnWords) << "a box of more than " << kMaxOwnWords << " words:\n" << text;
       EXPECT_EQ(text.find("press Retry") != std::string::npos, box.args[1] == "retry")
           << "the box's words and its buttons disagree:\n" << text;
-      EXPECT_EQ(box.args[4] == "warning", text.starts_with(EntryFor(Box::ClientNotReady).firstLine))
+      EXPECT_EQ(box.args[4] == "warning", text.starts_with(FirstLine(Box::ClientNotReady)))
           << "the icon does not fit:\n" << text;
       if (box.args[3] == "no l2.bak") {
         EXPECT_EQ(text.find("l2.bak is kept"), std::string::npos) << "a box claims an l2.bak that is not there:\n" << text;
       }
       for (const auto& entry : BoxCatalogue())
-        if (text.starts_with(entry.firstLine) && box.args[1] == "retry") {
+        if (text.starts_with(FirstLine(entry.box)) && box.args[1] == "retry") {
           EXPECT_TRUE(entry.retryStep) << "Retry offered where it cannot help:\n" << text;
         }
       for (const char* notYet : {"puts your settings back", "puts them back", "puts l2.ini back",
@@ -347,7 +347,7 @@ class SweepRun {
                                     (fault == Fault::AccessDenied || fault == Fault::BlockedByPolicy || fault == Fault::NotFound);
     if (interpreterRefused && !fake.CallsOf({"ErrorBox"}).empty()) {
       const std::string first = fake.CallsOf({"ErrorBox"}).front().args[0];
-      EXPECT_TRUE(first.starts_with(EntryFor(fault == Fault::NotFound ? Box::NoInterpreter : Box::InterpreterRefused).firstLine))
+      EXPECT_TRUE(first.starts_with(FirstLine(fault == Fault::NotFound ? Box::NoInterpreter : Box::InterpreterRefused)))
           << "the interpreter's refusal told as another cause:\n" << first;
     }
     // "l2.ini" is the stored settings or the patched ones, whole, unless the tool tore it
@@ -495,7 +495,7 @@ class SweepRun {
     std::optional<Standing> found;
     size_t longest = 0;
     for (int id = 0; id < kStandingCount; ++id) {
-      const std::string_view said = StandingText(static_cast<Standing>(id));
+      const std::string said = StandingText(static_cast<Standing>(id));
       if (text.find(said) != std::string::npos && said.size() > longest) {
         found = static_cast<Standing>(id);
         longest = said.size();

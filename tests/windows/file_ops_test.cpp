@@ -191,7 +191,7 @@ TEST(StartProcess, AnInterpreterThatCannotStartGetsTheInterpretersBox) {
   refused.failure->box = WhyNotStarted(*refused.failure, decode);
   EXPECT_EQ(refused.failure->box, Box::InterpreterRefused) << refused.failure->error;
   const std::string box = ComposeBox(*refused.failure, Standing::NotChangedNotStarted, false, {}).text;
-  EXPECT_TRUE(box.starts_with(EntryFor(Box::InterpreterRefused).firstLine)) << box;
+  EXPECT_TRUE(box.starts_with(FirstLine(Box::InterpreterRefused))) << box;
 }
 
 // "Path not found" for a path outside the working folder is only absence (a VirtualStore folder
