@@ -114,9 +114,9 @@ std::string_view Texts::operator[](TextId id) const {
   return std::string_view(decoded_).substr(texts_[index].first, texts_[index].second);
 }
 
-// At namespace scope and constant-initialised: a local static would need a guard, which brings
+// At namespace scope: a local static would need a guard, which brings
 // the runtime's thread-safe start-up of statics and its exception machinery (about 8 KiB).
-constinit const Texts kEnglishTexts;
+const Texts kEnglishTexts;
 
 const Texts& EnglishTexts() { return kEnglishTexts; }
 

@@ -27,7 +27,7 @@ extern const unsigned char kPacked[];
 // The texts of one language, decoded once when made; English where none is chosen.
 class Texts {
  public:
-  constexpr Texts() = default;
+  Texts() = default;
   // The language of that code ("ru", "zh-Hant"); English where Kestrane lacks it.
   explicit Texts(std::string_view code);
   std::string_view operator[](TextId id) const;
