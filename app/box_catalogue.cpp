@@ -231,7 +231,11 @@ std::string StandingText(Standing standing, const Texts& texts) { return Filled(
 BoxMessage ComposeBox(const Failure& failure, Standing standing, bool offerRetry, const ButtonNames& names,
                       const Texts& texts) {
   const BoxEntry& entry = EntryFor(BoxFor(failure));
-  const auto add = [](std::string& to, std::string_view sentence) { to += (to.empty() ? "" : " ") + std::string(sentence); };
+  // Chinese and Japanese set sentences one after another without a space.
+  const bool spaced = !texts.Code().starts_with("zh") && texts.Code() != "ja";
+  const auto add = [&](std::string& to, std::string_view sentence) {
+    to += (to.empty() || !spaced ? "" : " ") + std::string(sentence);
+  };
   std::string own(texts[entry.firstLine]);
   std::string text = Filled(own) + "\n";
   if (!failure.details.empty()) text += "\n";
