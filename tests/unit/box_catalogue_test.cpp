@@ -7,6 +7,8 @@
 #include <sstream>
 
 #include "app/box_catalogue.h"
+#include "app/failure_report.h"
+#include "tests/unit/fake_form.h"
 
 namespace kestrane::testing {
 namespace {
@@ -149,6 +151,37 @@ TEST(BoxCatalogue, TheLanguageIsTheDisplaysInThePlayersOrderAndChineseByScript) 
     EXPECT_EQ(ChooseLanguage(preferred, defaultUi), want)
         << (preferred.empty() ? std::string("(none)") : preferred.front()) << ", default " << defaultUi;
   }
+}
+
+// A box as the player meets it: in the display's language, its buttons named by Windows'
+// captions, else as that language's Windows names them, else (a language Kestrane lacks,
+// where English stands in) by their place.
+TEST(BoxCatalogue, ABoxSpeaksTheDisplaysLanguageAndNamesItsButtonsAsItsWindowsDoes) {
+  struct Case {
+    std::string display;
+    bool captionsGiven;
+    std::string language, retryNamed;
+  };
+  const std::vector<Case> cases{{"ru-RU", true, "ru", "WindowsRetry"},
+                                {"ru-RU", false, "ru", ""},
+                                {"en-US", false, "en", "Retry"},
+                                {"ar-SA", false, "en", "the left button"}};
+  Failure held{Operation::Copy, {{Detail::From, "C:\\Games\\Client\\l2.bak"}}, 32, "In use."};
+  held.kind = FailureKind::InUse;
+  for (const auto& [display, captionsGiven, language, retryNamed] : cases) {
+    FakePlatformOps fake;
+    Form1 = MainForm{};
+    Form1.Bind(fake);
+    fake.SetDisplayLanguages({{display}, 0});
+    fake.SetButtonCaptions(captionsGiven ? "WindowsRetry" : "", captionsGiven ? "WindowsCancel" : "");
+    ShowFailure(fake, held, Standing::ModeInIni, true);
+    const Texts texts(language);
+    const std::string text = fake.CallsOf({"ErrorBox"}).at(0).args[0];
+    EXPECT_TRUE(text.starts_with(FirstLine(Box::FileInUse, texts))) << display << ":\n" << text;
+    const std::string retry = retryNamed.empty() ? std::string(texts[TextId::button_retry]) : retryNamed;
+    EXPECT_THAT(text, HasSubstr(retry)) << display;
+  }
+  Form1 = MainForm{};
 }
 
 // The README's table of boxes: a row for every first line, and no row for a box that is not.
