@@ -8,39 +8,40 @@
 namespace kestrane {
 namespace {
 
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
-
-std::vector<std::string> Words(std::string_view text) {
-  std::vector<std::string> words;
-  for (size_t at = 0; at < text.size();) {
-    const size_t end = std::min(text.find(' ', at), text.size());
-    if (end > at) words.emplace_back(text.substr(at, end - at));
-    at = end + 1;
-  }
-  return words;
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  return true;
 }
 
 // A Windows language name's parts: "zh-Hant-TW" is zh, Hant, TW; "pt-BR" is pt, BR.
 struct NameParts {
-  std::string language, script, region;
+  std::string_view language, script, region;
 };
 
 NameParts PartsOf(std::string_view name) {
   NameParts parts;
-  std::vector<std::string> pieces;
-  for (size_t at = 0; at <= name.size();) {
-    const size_t end = std::min(name.find_first_of("-_", at), name.size());
-    pieces.emplace_back(name.substr(at, end - at));
-    at = end + 1;
+  for (int piece = 0; !name.empty(); ++piece) {
+    const size_t end = std::min(name.find_first_of("-_"), name.size());
+    const std::string_view part = name.substr(0, end);
+    if (piece == 0) parts.language = part;
+    else (part.size() == 4 ? parts.script : parts.region) = part;
+    name.remove_prefix(std::min(end + 1, name.size()));
   }
-  parts.language = Lower(pieces.front());
-  for (size_t i = 1; i < pieces.size(); ++i)
-    (pieces[i].size() == 4 ? parts.script : parts.region) = Lower(pieces[i]);
   return parts;
+}
+
+// Calls visit(language index, a name it serves) for every Windows name of every language.
+template <typename Visit>
+int FindServed(Visit visit) {
+  for (int i = 0; i < generated::kLanguageCount; ++i)
+    for (std::string_view served = generated::kLanguages[i].windows; !served.empty();) {
+      const size_t end = std::min(served.find(' '), served.size());
+      if (visit(served.substr(0, end))) return i;
+      served.remove_prefix(std::min(end + 1, served.size()));
+    }
+  return -1;
 }
 
 // Windows names a default UI language by number: its primary language, and for Chinese the
@@ -69,60 +70,61 @@ std::string NameOfLanguageId(std::uint16_t id) {
 std::string Match(std::string_view name) {
   const NameParts wanted = PartsOf(name);
   if (wanted.language.empty()) return {};
-  if (wanted.language == "en") return "en";
-  for (int i = 0; i < generated::kLanguageCount; ++i)
-    for (const auto& served : Words(generated::kLanguages[i].windows))
-      if (Lower(served) == Lower(name)) return generated::kLanguages[i].code;
-  if (wanted.language == "zh") {
-    const bool traditional = wanted.script == "hant" ||
-                             (wanted.script.empty() && (wanted.region == "tw" || wanted.region == "hk" || wanted.region == "mo"));
+  int found = FindServed([&](std::string_view served) { return SameName(served, name); });
+  if (found < 0 && SameName(wanted.language, "zh")) {
+    const bool traditional = SameName(wanted.script, "hant") ||
+                             (wanted.script.empty() && (SameName(wanted.region, "tw") || SameName(wanted.region, "hk") ||
+                                                        SameName(wanted.region, "mo")));
     return traditional ? "zh-Hant" : "zh-Hans";
   }
-  for (int i = 0; i < generated::kLanguageCount; ++i)
-    for (const auto& served : Words(generated::kLanguages[i].windows))
-      if (PartsOf(served).language == wanted.language) return generated::kLanguages[i].code;
-  return {};
+  if (found < 0)
+    found = FindServed([&](std::string_view served) { return SameName(PartsOf(served).language, wanted.language); });
+  return found < 0 ? std::string() : generated::kLanguages[found].code;
 }
 
 }  // namespace
 
 Texts::Texts(std::string_view code) {
-  for (int i = 0; i < generated::kLanguageCount; ++i) {
-    const auto& language = generated::kLanguages[i];
-    if (code != language.code) continue;
-    const std::string_view packed(reinterpret_cast<const char*>(generated::kPacked) + language.offset, language.packed);
-    auto decoded = Inflate(packed, language.size);
-    if (!decoded) return;  // English, rather than a box without words
-    decoded_ = std::move(*decoded);
-    for (size_t at = 0; at <= decoded_.size();) {
-      const size_t end = std::min(decoded_.find('\0', at), decoded_.size());
-      texts_.emplace_back(at, end - at);
-      at = end + 1;
+  for (int i = 1; i < generated::kLanguageCount; ++i)
+    if (code == generated::kLanguages[i].code) {
+      language_ = i;
+      code_ = generated::kLanguages[i].code;
+      countsCharacters_ = generated::kLanguages[i].countsCharacters;
     }
-    if (texts_.size() != static_cast<size_t>(kTextCount)) {
-      texts_.clear();
-      return;
-    }
-    code_ = language.code;
-    countsCharacters_ = language.countsCharacters;
+}
+
+void Texts::Decode() const {
+  decoded_ = true;
+  const auto& language = generated::kLanguages[language_];
+  const std::string_view packed(reinterpret_cast<const char*>(generated::kPacked) + language.offset, language.packed);
+  auto bytes = Inflate(packed, language.size);
+  if (!bytes) return;
+  bytes_ = std::move(*bytes);
+  for (size_t at = 0; at <= bytes_.size();) {
+    const size_t end = std::min(bytes_.find('\0', at), bytes_.size());
+    texts_.emplace_back(at, end - at);
+    at = end + 1;
   }
+  if (texts_.size() != static_cast<size_t>(kTextCount)) texts_.clear();
 }
 
-std::string_view Texts::operator[](TextId id) const {
-  const auto index = static_cast<size_t>(id);
-  if (texts_.empty()) return generated::kEnglish[index];
-  return std::string_view(decoded_).substr(texts_[index].first, texts_[index].second);
-}
-
-// At namespace scope: a local static would need a guard, which brings
-// the runtime's thread-safe start-up of statics and its exception machinery (about 8 KiB).
+// At namespace scope: a local static would need a guard, which brings the runtime's thread-safe
+// start-up of statics and its exception machinery (about 8 KiB). Decoded when first asked.
 const Texts kEnglishTexts;
 
 const Texts& EnglishTexts() { return kEnglishTexts; }
 
+std::string_view Texts::operator[](TextId id) const {
+  if (!decoded_) Decode();
+  // A language whose data would not decode speaks English rather than show a box without words.
+  if (texts_.empty()) return language_ == 0 ? std::string_view() : EnglishTexts()[id];
+  const auto& [at, length] = texts_[static_cast<size_t>(id)];
+  return std::string_view(bytes_).substr(at, length);
+}
+
 std::vector<std::string> LanguageCodes() {
   std::vector<std::string> codes;
-  for (int i = 0; i < generated::kLanguageCount; ++i) codes.emplace_back(generated::kLanguages[i].code);
+  for (int i = 1; i < generated::kLanguageCount; ++i) codes.emplace_back(generated::kLanguages[i].code);
   return codes;
 }
 

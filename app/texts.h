@@ -18,17 +18,17 @@ struct LanguageData {
   bool countsCharacters;
   unsigned offset, packed, size;
 };
-extern const char* const kEnglish[kTextCount];
-extern const LanguageData kLanguages[];
+extern const LanguageData kLanguages[];  // English first
 extern const int kLanguageCount;
 extern const unsigned char kPacked[];
 }  // namespace generated
 
-// The texts of one language, decoded once when made; English where none is chosen.
+// The texts of one language, decoded the first time one is asked for; English where none is
+// chosen, where Kestrane lacks the language, or where its data would not decode.
 class Texts {
  public:
   Texts() = default;
-  // The language of that code ("ru", "zh-Hant"); English where Kestrane lacks it.
+  // The language of that code ("ru", "zh-Hant").
   explicit Texts(std::string_view code);
   std::string_view operator[](TextId id) const;
   const std::string& Code() const { return code_; }
@@ -39,11 +39,15 @@ class Texts {
   bool CountsCharacters() const { return countsCharacters_; }
 
  private:
+  void Decode() const;
+
   std::string code_ = "en";
+  int language_ = 0;  // in generated::kLanguages
   bool matched_ = true;
   bool countsCharacters_ = false;
-  std::string decoded_;
-  std::vector<std::pair<std::size_t, std::size_t>> texts_;  // where each text lies in decoded_
+  mutable bool decoded_ = false;
+  mutable std::string bytes_;
+  mutable std::vector<std::pair<std::size_t, std::size_t>> texts_;  // where each text lies in bytes_
 };
 
 const Texts& EnglishTexts();

@@ -7,8 +7,8 @@ res/lang/en.txt holds the English, the source; every other file one language, ea
 with the English it translates. The build fails, naming each fault, when a language misses
 an entry or has one the English lacks, when an entry's English changed since it was
 translated, or when its placeholders differ from the English. Each language is packed as
-raw DEFLATE (Python's zlib, the format's reference encoder) so that only the chosen one is
-ever decoded; English stays plain.
+raw DEFLATE (Python's zlib, the format's reference encoder), English too, so that only the
+language a box speaks is ever decoded.
 """
 import os
 import re
@@ -83,7 +83,8 @@ def main():
     lang_dir, out_dir = sys.argv[1], sys.argv[2]
     _, english = read(os.path.join(lang_dir, 'en.txt'))
     keys = list(english)
-    languages, faults = [], []
+    # English is packed too, first: it is decoded only where a box speaks it.
+    languages, faults = [('en', ['en'], '\0'.join(english[key]['en'] for key in keys).encode('utf-8'))], []
     for name in sorted(os.listdir(lang_dir)):
         if not name.endswith('.txt') or name == 'en.txt':
             continue
@@ -116,11 +117,7 @@ def main():
         packed += data
     source = ['// Made by scripts/make-texts.py from res/lang/*.txt at build time: edit those, not this.',
               '#include "app/texts.h"', '', 'namespace kestrane::generated {', '',
-              'const char* const kEnglish[kTextCount] = {']
-    source += [f'    {c_string(english[key]["en"])},' for key in keys]
-    if not table:
-        table = ['    {"", "", false, 0, 0, 0},']  # no language yet: an array may not be empty
-    source += ['};', '', f'const LanguageData kLanguages[{len(table)}] = {{'] + table + ['};',
+              f'const LanguageData kLanguages[{len(table)}] = {{'] + table + ['};',
                f'const int kLanguageCount = {len(languages)};', '',
                f'const unsigned char kPacked[{max(len(packed), 1)}] = {{']
     source += ['    ' + ', '.join(str(b) for b in packed[i:i + 24]) + ',' for i in range(0, len(packed), 24)]
@@ -128,7 +125,7 @@ def main():
     for name, lines in (('app/texts_generated.h', header), ('app/texts_generated.cpp', source)):
         with open(os.path.join(out_dir, name), 'w', encoding='utf-8') as out:
             out.write('\n'.join(lines))
-    print(f'make-texts: {len(keys)} texts, {len(languages)} languages, {len(packed)} bytes packed')
+    print(f'make-texts: {len(keys)} texts, {len(languages) - 1} languages besides English, {len(packed)} bytes packed')
     return 0
 
 
