@@ -344,11 +344,19 @@ OpResult FakePlatformOps::Refusal(std::string_view name, Access access) const {
   if (access != Access::Read && readOnly_.contains(Resolve(name)) && files_.contains(Resolve(name))) return failed(5);
   const Held* held = HoldOn(name);
   if (!held) return std::nullopt;
+  // An open is refused as a sharing violation; a replace or delete of a file another program
+  // has open, whatever its sharing, as access denied, which the Win32 layer tells as in use.
+  const auto refusedAsDenied = [&]() -> OpResult {
+    if (access == Access::Read || access == Access::WriteInPlace) return failed(32);
+    OpResult denied = failed(5);
+    denied->kind = FailureKind::InUse;
+    return denied;
+  };
   switch (held->how) {
-    case Hold::NoSharing: return failed(32);
+    case Hold::NoSharing: return refusedAsDenied();
     case Hold::SharingReadWrite:
-    case Hold::Mapped: return access == Access::Replace || access == Access::Delete ? failed(32) : std::nullopt;
-    case Hold::SharingAll: return access == Access::Replace ? failed(32) : std::nullopt;
+    case Hold::Mapped: return access == Access::Replace || access == Access::Delete ? refusedAsDenied() : std::nullopt;
+    case Hold::SharingAll: return access == Access::Replace ? refusedAsDenied() : std::nullopt;
   }
   return std::nullopt;
 }
