@@ -1,5 +1,6 @@
 #include "app/texts.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 
