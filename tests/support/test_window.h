@@ -33,9 +33,14 @@ inline bool WaitForForeground(HWND window, int timeoutMs) {
 }
 
 // Foreground changes arrive as messages; they are handled until window has it.
+// Asked again while it waits: a box coming up meanwhile may take the foreground after the
+// first request, as a busy machine lets it.
 inline bool TakeForeground(HWND window) {
-  SetForegroundWindow(window);
-  return WaitForForeground(window, 2000);
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    SetForegroundWindow(window);
+    if (WaitForForeground(window, 500)) return true;
+  }
+  return false;
 }
 
 }  // namespace kestrane::testing
