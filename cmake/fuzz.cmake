@@ -1,8 +1,5 @@
 # Fuzz build (clang with libFuzzer): the settings text and the patch step, with
 # AddressSanitizer and UndefinedBehaviorSanitizer. scripts/fuzz.sh runs the targets.
-add_library(kestrane_fake STATIC tests/support/fake_platform_ops.cpp)
-target_link_libraries(kestrane_fake PUBLIC kestrane_logic)
-
 add_library(fuzz_properties STATIC tests/fuzz/patch_properties.cpp)
 target_link_libraries(fuzz_properties PUBLIC kestrane_logic)
 

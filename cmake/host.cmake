@@ -4,9 +4,6 @@ find_package(GTest REQUIRED)
 find_package(ZLIB REQUIRED)
 include(GoogleTest)
 
-add_library(kestrane_fake STATIC tests/support/fake_platform_ops.cpp)
-target_link_libraries(kestrane_fake PUBLIC kestrane_logic)
-
 file(GLOB unit_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(unit_tests ${unit_test_sources})
 target_compile_definitions(unit_tests PRIVATE KESTRANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
@@ -15,7 +12,8 @@ gtest_discover_tests(unit_tests TEST_PREFIX "unit." DISCOVERY_TIMEOUT 30)
 
 # Checks of the release executables in dist/ (built by scripts/build.sh before the tests).
 add_executable(release_tests tests/release/pe_image.cpp tests/release/release_executables_test.cpp)
-target_compile_definitions(release_tests PRIVATE KESTRANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+target_compile_definitions(release_tests PRIVATE KESTRANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+  KESTRANE_VERSION="${PROJECT_VERSION}" KESTRANE_VERSION_TEXT="${KESTRANE_VERSION_TEXT}")
 target_include_directories(release_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(release_tests PRIVATE GTest::gmock GTest::gtest GTest::gtest_main)
 add_test(NAME release.executables COMMAND release_tests)

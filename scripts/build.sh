@@ -13,7 +13,7 @@ done
 
 rm -rf dist
 for arch in win32 win64; do
-  bash scripts/package.sh "build/$arch/bin/Kestrane.exe" "dist" "$arch"
+  bash scripts/package.sh "build/$arch" "dist" "$arch" >/dev/null
 done
 (cd dist && sha256sum win32/Kestrane.exe win64/Kestrane.exe ./*.zip > SHA256SUMS)
 echo "== release:"

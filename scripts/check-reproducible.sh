@@ -12,8 +12,8 @@ for arch in win32 win64; do
   cmake -S . -B "$again/$arch" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-$([ $arch = win32 ] && echo i686 || echo x86_64).cmake" \
     -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
   cmake --build "$again/$arch" --target Kestrane >/dev/null
-  bash scripts/package.sh "$again/$arch/bin/Kestrane.exe" "$again/dist" "$arch"
-  for file in "$arch/Kestrane.exe" "Kestrane-1.00.0001-$arch.zip"; do
+  zip_name=$(bash scripts/package.sh "$again/$arch" "$again/dist" "$arch")
+  for file in "$arch/Kestrane.exe" "$zip_name"; do
     if cmp -s "dist/$file" "$again/dist/$file"; then
       echo "reproducible: $file"
     else

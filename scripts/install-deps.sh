@@ -53,7 +53,7 @@ fi
 # The 32-bit half of Wine runs the i686 build's tests, but only where the kernel runs 32-bit
 # programs: elsewhere it makes the 'wine' command try a loader that cannot run.
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-wine32_installed() { dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; }
+wine32_installed() { bash "$here/has-wine32"; }
 i386_in_use() { dpkg-query -W -f='${Architecture}\n' 2>/dev/null | grep -qx i386; }
 if [ "$want_wine32" -eq 0 ]; then
   :

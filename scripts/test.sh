@@ -50,7 +50,7 @@ scripts/wine-prefix "$root/build/wineprefix-144dpi" 144
 skipped=""
 if ! bash scripts/runs-32bit; then
   skipped="i686 Windows and end-to-end tests SKIPPED: this kernel cannot run 32-bit programs"
-elif ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+elif ! bash scripts/has-wine32; then
   skipped="i686 Windows and end-to-end tests SKIPPED: wine32 could not be installed (see install-deps above)"
 fi
 if [ -z "$skipped" ]; then builds="win64 win32"; else builds="win64"; fi

@@ -50,9 +50,10 @@ TEST_P(ReleaseExecutable, ImportsOnlyWindowsOwnDllsAndStaysSmall) {
 TEST_P(ReleaseExecutable, CarriesVersionManifestAndIcon) {
   const auto version = image_->Resource(kVersion);
   ASSERT_TRUE(version);
-  EXPECT_EQ(FixedFileVersion(*version), "1.0.0.1");
-  EXPECT_EQ(VersionString(*version, "FileVersion"), "1.00.0001");
-  EXPECT_EQ(VersionString(*version, "ProductVersion"), "1.00.0001");
+  EXPECT_EQ(FixedFileVersion(*version), KESTRANE_VERSION);
+  EXPECT_EQ(VersionString(*version, "FileVersion"), KESTRANE_VERSION_TEXT);
+  EXPECT_EQ(VersionString(*version, "ProductVersion"), KESTRANE_VERSION_TEXT);
+  EXPECT_THAT(KESTRANE_VERSION_TEXT, ::testing::MatchesRegex("[0-9]+\\.[0-9][0-9]\\.[0-9][0-9][0-9][0-9]"));
   EXPECT_EQ(VersionString(*version, "ProductName"), "Kestrane");
   EXPECT_EQ(VersionString(*version, "OriginalFilename"), "Kestrane.exe");
   EXPECT_THAT(VersionString(*version, "FileDescription").value_or(""), ::testing::HasSubstr("Kestrane"));
@@ -61,7 +62,8 @@ TEST_P(ReleaseExecutable, CarriesVersionManifestAndIcon) {
   ASSERT_TRUE(manifest);
   const std::string text(manifest->begin(), manifest->end());
   for (const char* needed : {"PerMonitorV2", "asInvoker", "Microsoft.Windows.Common-Controls",
-                             "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+                             "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+                             "version=\"" KESTRANE_VERSION "\""})
     EXPECT_THAT(text, ::testing::HasSubstr(needed));
 
   // The icon group: count at offset 4, then 14-byte entries (width, height, ..., bit count).

@@ -1,4 +1,0 @@
-#pragma once
-
-#define KESTRANE_VERSION_NUMBERS 1, 0, 0, 1
-#define KESTRANE_VERSION_TEXT "1.00.0001"
