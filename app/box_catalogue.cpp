@@ -4,6 +4,7 @@
 
 #include "client/client_files.h"
 #include "client/mode_launch.h"
+#include "platform/program_paths.h"
 
 namespace kestrane {
 namespace {
@@ -12,44 +13,67 @@ namespace {
 // boxes finds it; the way out is the one that works for that cause; where the settings
 // stand follows from the standing.
 constexpr std::array kEntries{
-    BoxEntry{Box::FileInUse, TextId::box_FileInUse_first, TextId::box_FileInUse_way_out,
-             true},
-    BoxEntry{Box::FileProtected, TextId::box_FileProtected_first, TextId::box_FileProtected_way_out,
-             true},
-    BoxEntry{Box::DiskFull, TextId::box_DiskFull_first, TextId::box_DiskFull_way_out, true},
-    BoxEntry{Box::DriveGone, TextId::box_DriveGone_first, TextId::box_DriveGone_way_out,
-             true},
-    BoxEntry{Box::QuotaUsedUp, TextId::box_QuotaUsedUp_first, TextId::box_QuotaUsedUp_way_out, true},
+    BoxEntry{.box = Box::FileInUse, .firstLine = TextId::box_FileInUse_first,
+             .wayOut = TextId::box_FileInUse_way_out, .retryStep = true},
+    BoxEntry{.box = Box::FileProtected, .firstLine = TextId::box_FileProtected_first,
+             .wayOut = TextId::box_FileProtected_way_out, .retryStep = true},
+    BoxEntry{.box = Box::DiskFull, .firstLine = TextId::box_DiskFull_first,
+             .wayOut = TextId::box_DiskFull_way_out, .retryStep = true},
+    BoxEntry{.box = Box::DriveGone, .firstLine = TextId::box_DriveGone_first,
+             .wayOut = TextId::box_DriveGone_way_out, .retryStep = true},
+    BoxEntry{.box = Box::QuotaUsedUp, .firstLine = TextId::box_QuotaUsedUp_first,
+             .wayOut = TextId::box_QuotaUsedUp_way_out, .retryStep = true},
     // The reader reads a card's lock switch only when the card goes in.
-    BoxEntry{Box::DiskLocked, TextId::box_DiskLocked_first, TextId::box_DiskLocked_way_out},
-    BoxEntry{Box::FileMissing, TextId::box_FileMissing_first, TextId::box_FileMissing_way_out, true},
-    BoxEntry{Box::FileUnknown, TextId::box_FileUnknown_first, TextId::box_FileUnknown_way_out, true},
-    BoxEntry{Box::FileOther, TextId::box_FileOther_first, TextId::box_FileOther_way_out,
-             true},
-    BoxEntry{Box::FolderDenied, TextId::box_FolderDenied_first, TextId::box_FolderDenied_way_out},
-    BoxEntry{Box::FolderGuarded, TextId::box_FolderGuarded_first, TextId::box_FolderGuarded_way_out,
-             false, false},
-    BoxEntry{Box::PathTooLong, TextId::box_PathTooLong_first, TextId::box_PathTooLong_way_out, false,
-             false},
-    BoxEntry{Box::NetworkFolder, TextId::box_NetworkFolder_first, TextId::box_NetworkFolder_way_out},
-    BoxEntry{Box::RedirectedCopy, TextId::box_RedirectedCopy_first, TextId::box_RedirectedCopy_way_out},
-    BoxEntry{Box::FolderUnsupported, TextId::box_FolderUnsupported_first, TextId::box_FolderUnsupported_way_out},
+    BoxEntry{.box = Box::DiskLocked, .firstLine = TextId::box_DiskLocked_first,
+             .wayOut = TextId::box_DiskLocked_way_out},
+    BoxEntry{.box = Box::FileMissing, .firstLine = TextId::box_FileMissing_first,
+             .wayOut = TextId::box_FileMissing_way_out, .retryStep = true},
+    BoxEntry{.box = Box::FileUnknown, .firstLine = TextId::box_FileUnknown_first,
+             .wayOut = TextId::box_FileUnknown_way_out, .retryStep = true},
+    BoxEntry{.box = Box::FileOther, .firstLine = TextId::box_FileOther_first,
+             .wayOut = TextId::box_FileOther_way_out, .retryStep = true},
+    BoxEntry{.box = Box::FolderDenied, .firstLine = TextId::box_FolderDenied_first,
+             .wayOut = TextId::box_FolderDenied_way_out},
+    BoxEntry{.box = Box::FolderGuarded, .firstLine = TextId::box_FolderGuarded_first,
+             .wayOut = TextId::box_FolderGuarded_way_out, .windowsLine = false},
+    BoxEntry{.box = Box::PathTooLong, .firstLine = TextId::box_PathTooLong_first,
+             .wayOut = TextId::box_PathTooLong_way_out, .windowsLine = false},
+    BoxEntry{.box = Box::NetworkFolder, .firstLine = TextId::box_NetworkFolder_first,
+             .wayOut = TextId::box_NetworkFolder_way_out},
+    BoxEntry{.box = Box::RedirectedCopy, .firstLine = TextId::box_RedirectedCopy_first,
+             .wayOut = TextId::box_RedirectedCopy_way_out},
+    BoxEntry{.box = Box::FolderUnsupported, .firstLine = TextId::box_FolderUnsupported_first,
+             .wayOut = TextId::box_FolderUnsupported_way_out},
     // Every decode reads what start-up put back from "l2.bak": where the fault is in those
     // bytes, only a new backup ends it.
-    BoxEntry{Box::DecodeFailed, TextId::box_DecodeFailed_first, TextId::box_DecodeFailed_way_out},
-    BoxEntry{Box::EncodeFailed, TextId::box_EncodeFailed_first, TextId::box_EncodeFailed_way_out},
-    BoxEntry{Box::ToolTimedOut, TextId::box_ToolTimedOut_first, TextId::box_ToolTimedOut_way_out},
-    BoxEntry{Box::TextFormUnchangeable, TextId::box_TextFormUnchangeable_first, TextId::box_TextFormUnchangeable_way_out},
-    BoxEntry{Box::PatchNotKept, TextId::box_PatchNotKept_first, TextId::box_PatchNotKept_way_out},
-    BoxEntry{Box::WorkFileGone, TextId::box_WorkFileGone_first, TextId::box_WorkFileGone_way_out},
-    BoxEntry{Box::NoInterpreter, TextId::box_NoInterpreter_first, TextId::box_NoInterpreter_way_out},
-    BoxEntry{Box::InterpreterRefused, TextId::box_InterpreterRefused_first, TextId::box_InterpreterRefused_way_out},
-    BoxEntry{Box::ProgramNotStarted, TextId::box_ProgramNotStarted_first, TextId::box_ProgramNotStarted_way_out},
-    BoxEntry{Box::NeedsElevation, TextId::box_NeedsElevation_first, TextId::box_NeedsElevation_way_out},
-    BoxEntry{Box::ClientNotReady, TextId::box_ClientNotReady_first, TextId::box_ClientNotReady_way_out, false, false, BoxIcon::Warning},
-    BoxEntry{Box::BackupGoneAtRestore, TextId::box_BackupGoneAtRestore_first, TextId::box_BackupGoneAtRestore_way_out},
-    BoxEntry{Box::BackupNotTrue, TextId::box_BackupNotTrue_first, TextId::box_BackupNotTrue_way_out},
-    BoxEntry{Box::BackupUnreadable, TextId::box_BackupUnreadable_first, TextId::box_BackupUnreadable_way_out},
+    BoxEntry{.box = Box::DecodeFailed, .firstLine = TextId::box_DecodeFailed_first,
+             .wayOut = TextId::box_DecodeFailed_way_out},
+    BoxEntry{.box = Box::EncodeFailed, .firstLine = TextId::box_EncodeFailed_first,
+             .wayOut = TextId::box_EncodeFailed_way_out},
+    BoxEntry{.box = Box::ToolTimedOut, .firstLine = TextId::box_ToolTimedOut_first,
+             .wayOut = TextId::box_ToolTimedOut_way_out},
+    BoxEntry{.box = Box::TextFormUnchangeable, .firstLine = TextId::box_TextFormUnchangeable_first,
+             .wayOut = TextId::box_TextFormUnchangeable_way_out},
+    BoxEntry{.box = Box::PatchNotKept, .firstLine = TextId::box_PatchNotKept_first,
+             .wayOut = TextId::box_PatchNotKept_way_out},
+    BoxEntry{.box = Box::WorkFileGone, .firstLine = TextId::box_WorkFileGone_first,
+             .wayOut = TextId::box_WorkFileGone_way_out},
+    BoxEntry{.box = Box::NoInterpreter, .firstLine = TextId::box_NoInterpreter_first,
+             .wayOut = TextId::box_NoInterpreter_way_out},
+    BoxEntry{.box = Box::InterpreterRefused, .firstLine = TextId::box_InterpreterRefused_first,
+             .wayOut = TextId::box_InterpreterRefused_way_out},
+    BoxEntry{.box = Box::ProgramNotStarted, .firstLine = TextId::box_ProgramNotStarted_first,
+             .wayOut = TextId::box_ProgramNotStarted_way_out},
+    BoxEntry{.box = Box::NeedsElevation, .firstLine = TextId::box_NeedsElevation_first,
+             .wayOut = TextId::box_NeedsElevation_way_out},
+    BoxEntry{.box = Box::ClientNotReady, .firstLine = TextId::box_ClientNotReady_first,
+             .wayOut = TextId::box_ClientNotReady_way_out, .windowsLine = false, .icon = BoxIcon::Warning},
+    BoxEntry{.box = Box::BackupGoneAtRestore, .firstLine = TextId::box_BackupGoneAtRestore_first,
+             .wayOut = TextId::box_BackupGoneAtRestore_way_out},
+    BoxEntry{.box = Box::BackupNotTrue, .firstLine = TextId::box_BackupNotTrue_first,
+             .wayOut = TextId::box_BackupNotTrue_way_out},
+    BoxEntry{.box = Box::BackupUnreadable, .firstLine = TextId::box_BackupUnreadable_first,
+             .wayOut = TextId::box_BackupUnreadable_way_out},
 };
 
 TextId LabelOf(Detail detail) {
@@ -91,7 +115,6 @@ bool IsPath(Detail detail) { return detail != Detail::CommandLine && detail != D
 
 // Names and commands a box gives the player to find or type.
 constexpr std::string_view kLauncherFile = "Kestrane.exe";
-constexpr std::string_view kInterpreterFile = "cmd.exe";
 constexpr std::string_view kGamesFolderExample = "C:\\Games";
 constexpr std::string_view kRepairCommand = "sfc /scannow";
 
@@ -168,16 +191,6 @@ Box BoxFor(const Failure& failure) {
 
 bool RetryMayMend(const Failure& failure) { return EntryFor(BoxFor(failure)).retryStep; }
 
-std::string ShownPath(std::string_view path) {
-  std::string shown;
-  for (char c : path) {
-    if (c == '/') c = '\\';
-    if (c == '\\' && shown.size() >= 2 && shown.back() == '\\') continue;
-    shown.push_back(c);
-  }
-  return shown;
-}
-
 int CountWords(std::string_view text) {
   int words = 0;
   bool inWord = false;
@@ -210,14 +223,15 @@ int CountCharacters(std::string_view text) {
 }
 
 std::string Filled(std::string_view text, const ButtonNames& names) {
-  static_assert(kToolTimeoutSeconds == kClientReadySeconds, "the boxes name one bound of seconds");
   std::string filled(text);
-  const std::string seconds = std::to_string(kToolTimeoutSeconds);
+  const std::string toolSeconds = std::to_string(kToolTimeoutSeconds);
+  const std::string readySeconds = std::to_string(kClientReadySeconds);
   const std::pair<std::string_view, std::string_view> values[] = {
       {"{settings}", kClientSettings},   {"{backup}", kSettingsBackup},          {"{workcopy}", kWorkFile},
       {"{tool}", kEncoderTool},          {"{client}", kClientProgram},           {"{launcher}", kLauncherFile},
       {"{interpreter}", kInterpreterFile}, {"{games_folder}", kGamesFolderExample}, {"{repair_command}", kRepairCommand},
-      {"{seconds}", seconds},            {"{Retry}", names.retry},               {"{Cancel}", names.cancel}};
+      {"{tool_seconds}", toolSeconds},   {"{ready_seconds}", readySeconds},      {"{Retry}", names.retry},
+      {"{Cancel}", names.cancel}};
   for (const auto& [placeholder, value] : values) ReplaceAll(filled, placeholder, value);
   return filled;
 }
@@ -242,7 +256,7 @@ BoxMessage ComposeBox(const Failure& failure, Standing standing, bool offerRetry
   for (const auto& [detail, value] : failure.details) {
     const std::string label(texts[LabelOf(detail)]);
     own += " " + label + ":";
-    text += label + ": " + (IsPath(detail) ? ShownPath(value) : value) + "\n";
+    text += label + ": " + (IsPath(detail) ? WithOneSeparator(value) : value) + "\n";
   }
   std::string body;
   if (failure.mayBeDamaged) add(body, texts[TextId::sentence_damaged]);

@@ -94,8 +94,6 @@ bool RetryMayMend(const Failure& failure);
 BoxMessage ComposeBox(const Failure& failure, Standing standing, bool offerRetry, const ButtonNames& names,
                       const Texts& texts = EnglishTexts());
 
-// A path as the player reads it: backslashes alone, none doubled past a network path's start.
-std::string ShownPath(std::string_view path);
 int CountWords(std::string_view text);
 // Characters, where a language writes no spaces between words; a placeholder is one.
 int CountCharacters(std::string_view text);

@@ -1,6 +1,7 @@
 #include "client/client_files.h"
 
 #include "app/failure_report.h"
+#include "platform/program_paths.h"
 
 namespace kestrane {
 
@@ -29,7 +30,7 @@ bool HeldByAnother(const OpResult& failure) { return failure && failure->kind ==
 
 // A new backup that cannot be shown to be a true copy is removed: it is that or nothing.
 Failure UncheckedBackupRemoved(PlatformOps& platform, const OpResult& unread) {
-  const std::string path = platform.AppFolder() + "\\" + std::string(kSettingsBackup);
+  const std::string path = JoinPath(platform.AppFolder(), kSettingsBackup);
   Failure failure = unread ? *unread : Failure{Operation::Read, {{Detail::File, path}}};
   failure.box = unread ? Box::BackupUnreadable : Box::BackupNotTrue;
   failure.removed = !platform.RemoveFile(kSettingsBackup);

@@ -2,7 +2,9 @@
 
 #include <string_view>
 
+#include "client/joined_text.h"
 #include "platform/platform_ops.h"
+#include "platform/program_paths.h"
 
 namespace kestrane {
 
@@ -12,6 +14,18 @@ inline constexpr std::string_view kClientSettings = "l2.ini";
 inline constexpr std::string_view kClientProgram = "l2.exe";
 inline constexpr std::string_view kSettingsBackup = "l2.bak";
 inline constexpr std::string_view kWorkFile = "temp.dat";
+
+// The tool runs through the command interpreter, which ends when the tool does ("/c") and
+// keeps its command extensions on ("/x").
+inline constexpr std::string_view kInterpreterRuns = " /x /c ";
+inline constexpr std::string_view kDecodeSwitch = " -d ";
+inline constexpr std::string_view kEncodeSwitch = " -e413 ";
+inline constexpr std::string_view kBetweenFiles = " ";
+inline constexpr std::string_view kDecodeCommand =
+    kJoined<kInterpreterCommand, kInterpreterRuns, kEncoderTool, kDecodeSwitch, kClientSettings, kBetweenFiles, kWorkFile>;
+inline constexpr std::string_view kEncodeCommand =
+    kJoined<kInterpreterCommand, kInterpreterRuns, kEncoderTool, kEncodeSwitch, kWorkFile, kBetweenFiles, kClientSettings>;
+inline constexpr std::string_view kClientCommand = kClientProgram;
 
 OpResult CheckRequiredFiles(PlatformOps& platform, bool& allPresent);
 void DiscardInterruptedCopies(PlatformOps& platform);

@@ -60,7 +60,7 @@ OpResult CheckFolderBeforeTool(PlatformOps& platform) {
   // Looked for first: such a copy exists only where the folder refuses programs' writes.
   if (const std::string store = platform.VirtualStoreFolder(); !store.empty() && AProgramMayBeRedirected(platform)) {
     for (const auto name : {kClientSettings, kWorkFile}) {
-      const std::string copy = store + (store.ends_with('\\') ? "" : "\\") + std::string(name);
+      const std::string copy = JoinPath(store, name);
       bool present = false;
       if (OpResult failure = ExistsStep(platform, copy, present)) return failure;
       if (present) {

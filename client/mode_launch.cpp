@@ -15,7 +15,7 @@ namespace kestrane {
 // scanner), the client's demand, or the program's.
 Box WhyNotStarted(const Failure& failure, std::string_view commandLine) {
   if (failure.operation == Operation::FindInterpreter) return Box::NoInterpreter;
-  if (commandLine.starts_with("cmd ")) {
+  if (StartsInterpreter(commandLine)) {
     const bool missing = failure.kind == FailureKind::NotFound;
     return missing ? Box::NoInterpreter : Box::InterpreterRefused;
   }
@@ -133,8 +133,8 @@ Failure ClientNotReady(PlatformOps& platform) { return RunFailure(platform, kCli
 // Start-up always takes a backup, so a missing one was deleted while the mode ran: the mode's
 // settings stay, and the next start would keep them as the stored ones.
 Failure BackupGoneAtTheRestore(PlatformOps& platform) {
-  Failure failure{Operation::Copy, {{Detail::From, platform.AppFolder() + "\\" + std::string(kSettingsBackup)},
-                                    {Detail::To, platform.AppFolder() + "\\" + std::string(kClientSettings)}}};
+  Failure failure{Operation::Copy, {{Detail::From, JoinPath(platform.AppFolder(), kSettingsBackup)},
+                                    {Detail::To, JoinPath(platform.AppFolder(), kClientSettings)}}};
   failure.box = Box::BackupGoneAtRestore;
   return failure;
 }
@@ -153,17 +153,17 @@ void RunModeSequence(const ModeProfile& profile) {
   Must(CheckFolderBeforeTool(platform));
   Must(RemoveWorkFile(platform));  // an earlier run's copy must not pass for this one's
   const ToolRun decode = StartTool(platform, kDecodeCommand, Box::DecodeFailed, kWorkFile);
-  WaitSeconds(5);
+  WaitSeconds(kPauseAfterDecodeSeconds);
   Must(CheckToolRun(platform, decode));
   Must(PatchClientSettings(platform, profile));
-  WaitSeconds(3);
+  WaitSeconds(kPauseAfterPatchSeconds);
   const ToolRun encode = StartTool(platform, kEncodeCommand, Box::EncodeFailed, kClientSettings);
-  WaitSeconds(3);
+  WaitSeconds(kPauseAfterEncodeSeconds);
   Must(CheckToolRun(platform, encode));
   Form1.SetModeInSettings(true);
   const std::int64_t clientStartedMs = platform.NowMs();
   const RunId client = StartClient(platform);
-  WaitSeconds(5);
+  WaitSeconds(kPauseAfterClientSeconds);
   const bool ready = AwaitClientReady(platform, client, clientStartedMs);
   Form1.EnterStep(ActionStep::Restoring);
   RestoreOutcome restore;

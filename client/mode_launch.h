@@ -2,13 +2,11 @@
 
 #include <string_view>
 
+#include "client/client_files.h"
 #include "client/mode_profiles.h"
 
 namespace kestrane {
 
-inline constexpr std::string_view kDecodeCommand = "cmd /x /c l2encdec.exe -d l2.ini temp.dat";
-inline constexpr std::string_view kEncodeCommand = "cmd /x /c l2encdec.exe -e413 temp.dat l2.ini";
-inline constexpr std::string_view kClientCommand = "l2.exe";
 // Shown minimised, with the focus.
 inline constexpr int kShellWindowStyle = 2;
 // How long after its start a tool run may take before the sequence gives up on it.
@@ -16,8 +14,14 @@ inline constexpr int kToolTimeoutSeconds = 60;
 // How long after its start the client may take to finish starting before the restore
 // goes ahead without it.
 inline constexpr int kClientReadySeconds = 60;
-// The pauses of a mode run, which its progress shows.
-inline constexpr int kModePlannedSeconds = 5 + 3 + 3 + 5;
+// The pauses of a mode run: they give the tool and the client their time, and its progress
+// shows their sum.
+inline constexpr int kPauseAfterDecodeSeconds = 5;
+inline constexpr int kPauseAfterPatchSeconds = 3;
+inline constexpr int kPauseAfterEncodeSeconds = 3;
+inline constexpr int kPauseAfterClientSeconds = 5;
+inline constexpr int kModePlannedSeconds =
+    kPauseAfterDecodeSeconds + kPauseAfterPatchSeconds + kPauseAfterEncodeSeconds + kPauseAfterClientSeconds;
 // How often a tool run or a client start that outlasts its pause is looked at.
 inline constexpr int kToolPollMilliseconds = 100;
 

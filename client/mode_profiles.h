@@ -4,12 +4,17 @@
 #include <string>
 #include <string_view>
 
+#include "client/client_files.h"
+#include "client/joined_text.h"
 #include "platform/platform_ops.h"
 
 namespace kestrane {
 
 inline constexpr std::string_view kSettingsSection = "URL";
-inline constexpr std::string_view kWorkFileSuffix = "/temp.dat";
+// The work copy's path is the program's folder and this, even at a drive root ("K:\\/temp.dat"):
+// Windows reads both separators as one.
+inline constexpr std::string_view kForwardSlash = "/";
+inline constexpr std::string_view kWorkFileSuffix = kJoined<kForwardSlash, kWorkFile>;
 
 struct ProfileSetting {
   std::string_view key;

@@ -6,23 +6,38 @@
 namespace kestrane {
 namespace {
 
-std::string JoinPath(std::string_view folder, std::string_view name) {
-  std::string path(folder);
-  if (!path.empty() && !path.ends_with('\\') && !path.ends_with('/')) path += '\\';
-  return path + std::string(name);
+// Appended, never prefixed: a prefix brings the library's out-of-line replace (GCC 14).
+template <typename Char>
+std::basic_string<Char> Joined(std::basic_string_view<Char> folder, std::basic_string_view<Char> name) {
+  std::basic_string<Char> path(folder);
+  if (!path.empty() && !path.ends_with(Char('\\')) && !path.ends_with(Char('/'))) path += Char('\\');
+  path += name;
+  return path;
 }
 
 }  // namespace
 
-// The program's command lines name "cmd" or a program of the client's folder by its file name.
+std::string JoinPath(std::string_view folder, std::string_view name) { return Joined(folder, name); }
+
+std::wstring JoinPath(std::wstring_view folder, std::wstring_view name) { return Joined(folder, name); }
+
+namespace {
+
+std::string_view ProgramOf(std::string_view commandLine) { return commandLine.substr(0, commandLine.find(' ')); }
+
+}  // namespace
+
+bool StartsInterpreter(std::string_view commandLine) { return ProgramOf(commandLine) == kInterpreterCommand; }
+
+// The program's command lines name the interpreter or a program of the client's folder by its
+// file name.
 std::optional<std::string> ProgramPathFor(std::string_view commandLine, std::string_view appFolder,
                                           std::string_view systemFolder) {
-  const std::string_view program = commandLine.substr(0, commandLine.find(' '));
-  if (program == "cmd") {
+  if (StartsInterpreter(commandLine)) {
     if (systemFolder.empty()) return std::nullopt;
-    return JoinPath(systemFolder, "cmd.exe");
+    return JoinPath(systemFolder, kInterpreterFile);
   }
-  return JoinPath(appFolder, program);
+  return JoinPath(appFolder, ProgramOf(commandLine));
 }
 
 std::string FolderOfModulePath(std::string_view modulePath) {
@@ -94,6 +109,16 @@ std::string VirtualStoreFolderFor(std::string_view appFolder, std::string_view s
   std::string_view rest = appFolder.substr(2);
   while (!rest.empty() && IsSeparator(rest.front())) rest.remove_prefix(1);
   return JoinPath(JoinPath(localAppData, "VirtualStore"), rest);
+}
+
+std::string WithOneSeparator(std::string_view path) {
+  std::string out;
+  for (char c : path) {
+    if (c == '/') c = '\\';
+    if (c == '\\' && out.size() > 1 && out.back() == '\\') continue;
+    out.push_back(c);
+  }
+  return out;
 }
 
 std::string FillMessageInserts(std::string_view message, std::string_view subject) {

@@ -7,6 +7,17 @@
 
 namespace kestrane {
 
+// name inside folder: one separator between them, none added after an empty folder.
+std::string JoinPath(std::string_view folder, std::string_view name);
+// The same for the wide paths that Windows takes, which need not be valid UTF-16.
+std::wstring JoinPath(std::wstring_view folder, std::wstring_view name);
+
+// The system's command interpreter: the name a command line starts it by, and its file.
+inline constexpr std::string_view kInterpreterCommand = "cmd";
+inline constexpr std::string_view kInterpreterFile = "cmd.exe";
+// Whether commandLine runs the command interpreter.
+bool StartsInterpreter(std::string_view commandLine);
+
 // The executable that a command line starts: the system's command interpreter from the
 // system folder, any other bare name from the program's own folder. Never the usual
 // search, which would take a "cmd.exe" planted beside the program first. Empty when the
@@ -38,6 +49,10 @@ std::string CaptionWithoutMark(std::string_view caption);
 // A message of Windows with its inserts ("%1", "%2!s!") filled with subject; empty where it
 // has inserts and there is no subject, rather than a line that shows "%1".
 std::string FillMessageInserts(std::string_view message, std::string_view subject);
+
+// One kind of separator and none doubled, so that "C:\dir/temp.dat" and "C:\dir\\temp.dat"
+// read as "C:\dir\temp.dat", as Windows reads them; a network path keeps its leading two.
+std::string WithOneSeparator(std::string_view path);
 
 // A folder named by its network path (\\server\share\...), which the system's command
 // interpreter cannot work in; a drive letter behind "\\?\" or "\\.\" is local.

@@ -36,7 +36,7 @@ void RunModeAndCheck(ClientFolder& folder, LauncherRun& run, const std::wstring&
 TEST(ModesEndToEnd, GameModeStartsTheClientWithTheGameSettingsOnce) {
   ClientFolder folder;
   LauncherRun run(folder);
-  RunModeAndCheck(folder, run, L"Game Mode", WithMode("True", "1"));
+  ASSERT_NO_FATAL_FAILURE(RunModeAndCheck(folder, run, L"Game Mode", WithMode("True", "1")));
 }
 
 // A "cmd.exe" dropped beside the client must never run in place of the system's.
@@ -44,7 +44,7 @@ TEST(ModesEndToEnd, DevelopModeWorksAndAPlantedCommandInterpreterNeverRuns) {
   ClientFolder folder;
   folder.CopyProgram(L"planted_program.exe", L"cmd.exe");
   LauncherRun run(folder);
-  RunModeAndCheck(folder, run, L"Develop Mode", WithMode("False", "0"));
+  ASSERT_NO_FATAL_FAILURE(RunModeAndCheck(folder, run, L"Develop Mode", WithMode("False", "0")));
   EXPECT_FALSE(folder.Has(L"PLANTED-RAN.txt")) << "the planted cmd.exe ran";
 }
 
@@ -52,7 +52,7 @@ TEST(ModesEndToEnd, StartedFromAnotherWorkingFolderTheModeTakesEffectInItsOwn) {
   ClientFolder folder;
   ScratchFolder elsewhere(L"kestrane-elsewhere");
   LauncherRun run(folder, elsewhere.Path());
-  RunModeAndCheck(folder, run, L"Game Mode", WithMode("True", "1"));
+  ASSERT_NO_FATAL_FAILURE(RunModeAndCheck(folder, run, L"Game Mode", WithMode("True", "1")));
   EXPECT_FALSE(GetFileAttributesW(elsewhere.File(L"temp.dat").c_str()) != INVALID_FILE_ATTRIBUTES);
   EXPECT_FALSE(GetFileAttributesW(elsewhere.File(L"l2.bak").c_str()) != INVALID_FILE_ATTRIBUTES);
 }
@@ -60,7 +60,7 @@ TEST(ModesEndToEnd, StartedFromAnotherWorkingFolderTheModeTakesEffectInItsOwn) {
 TEST(ModesEndToEnd, GameModeInAFolderNamedBeyondTheAnsiCodePage) {
   ClientFolder folder(L"Клиент игры-ゲームクライアント");
   LauncherRun run(folder);
-  RunModeAndCheck(folder, run, L"Game Mode", WithMode("True", "1"));
+  ASSERT_NO_FATAL_FAILURE(RunModeAndCheck(folder, run, L"Game Mode", WithMode("True", "1")));
 }
 
 // A folder named in the player's own alphabet, as deep as players have them: about 200
@@ -75,7 +75,7 @@ TEST(ModesEndToEnd, GameModeInADeepFolderNamedInCyrillic) {
   ASSERT_LT(folder.Path().size() + std::wstring(L"\\temp.dat.kestrane-partial").size(), 260u);
   ASSERT_GT(Narrow(folder.Path()).size(), 260u) << "the path is not longer in bytes than Windows' limit";
   LauncherRun run(folder);
-  RunModeAndCheck(folder, run, L"Game Mode", WithMode("True", "1"));
+  ASSERT_NO_FATAL_FAILURE(RunModeAndCheck(folder, run, L"Game Mode", WithMode("True", "1")));
 }
 
 // A file of the folder check's old name, or of its first new one, read-only: no folder's
@@ -87,7 +87,7 @@ TEST(ModesEndToEnd, GameModeRunsBesideAReadOnlyFileOfTheFolderChecksName) {
     SetFileAttributesW(folder.File(name).c_str(), FILE_ATTRIBUTE_READONLY);
   }
   LauncherRun run(folder);
-  RunModeAndCheck(folder, run, L"Game Mode", WithMode("True", "1"));
+  ASSERT_NO_FATAL_FAILURE(RunModeAndCheck(folder, run, L"Game Mode", WithMode("True", "1")));
 }
 
 // Closing mid-action neither hangs nor leaves the settings patched.

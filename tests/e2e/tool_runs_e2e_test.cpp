@@ -46,12 +46,12 @@ void ExpectSlowRunWaitedFor(ClientFolder& folder, Slow slow, const char* form) {
 
 TEST(SlowToolEndToEnd, ADecodeEightSecondsLateInUtf16IsWaitedFor) {
   ClientFolder folder;
-  ExpectSlowRunWaitedFor(folder, Slow::Decode, "utf-16le");
+  ASSERT_NO_FATAL_FAILURE(ExpectSlowRunWaitedFor(folder, Slow::Decode, "utf-16le"));
 }
 
 TEST(SlowToolEndToEnd, AnEncodeSixSecondsLateFromUtf8WithAMarkIsWaitedFor) {
   ClientFolder folder;
-  ExpectSlowRunWaitedFor(folder, Slow::Encode, "utf-8-bom");
+  ASSERT_NO_FATAL_FAILURE(ExpectSlowRunWaitedFor(folder, Slow::Encode, "utf-8-bom"));
 }
 
 // A failed run: the box names the step, the command line, the exit code and the folder;

@@ -57,24 +57,12 @@ bool IsAbsolute(std::string_view name) {
   return (name.size() >= 2 && name[1] == ':') || name.starts_with('\\') || name.starts_with('/');
 }
 
-// One separator style, no doubled separators, so "C:\dir/temp.dat" and "C:\dir\temp.dat"
-// name the same file, as they do on Windows.
-std::string Normalize(std::string_view path) {
-  std::string out;
-  for (char c : path) {
-    if (c == '/') c = '\\';
-    if (c == '\\' && out.size() > 1 && out.back() == '\\') continue;  // a network path keeps its leading two
-    out.push_back(c);
-  }
-  return out;
-}
-
 }  // namespace
 
 FakePlatformOps::FakePlatformOps() = default;
 
 std::string FakePlatformOps::Resolve(std::string_view name) const {
-  return IsAbsolute(name) ? Normalize(name) : Normalize(workingFolder_ + "\\" + std::string(name));
+  return IsAbsolute(name) ? WithOneSeparator(name) : WithOneSeparator(JoinPath(workingFolder_, name));
 }
 
 void FakePlatformOps::Record(std::string op, std::vector<std::string> args) {
@@ -169,7 +157,7 @@ OpResult FakePlatformOps::Fallible(std::string_view op, std::string_view subject
     }
   }
   // A folder whose drive is gone: no name in it can be reached, whatever the operation.
-  if (folderGone_ && op != "Start" && op != "SetWorkingFolder" && (IsBareName(subject) || Resolve(subject).starts_with(Normalize(appFolder_) + "\\"))) {
+  if (folderGone_ && op != "Start" && op != "SetWorkingFolder" && (IsBareName(subject) || Resolve(subject).starts_with(WithOneSeparator(appFolder_) + "\\"))) {
     Failure failure = WindowsFailure(OperationOf(op), Detail::File, Resolve(subject), 3);
     if (OperationOf(op) == Operation::Query) failure.kind = FailureKind::DriveGone;  // as the Win32 layer tells it
     return failure;
@@ -198,8 +186,7 @@ OpResult FakePlatformOps::Fallible(std::string_view op, std::string_view subject
   }
   const bool start = op == "Start";
   const Detail detail = start ? Detail::Program : op == "SetWorkingFolder" || op == "Probe" ? Detail::Folder : Detail::File;
-  const std::string where = start ? Resolve(subject.substr(0, subject.find(' ')) == "cmd" ? "C:\\Windows\\system32\\cmd.exe"
-                                                                                          : subject.substr(0, subject.find(' ')))
+  const std::string where = start ? Resolve(*ProgramPathFor(subject, workingFolder_, "C:\\Windows\\system32"))
                                   : Resolve(subject);
   Failure failure = WindowsFailure(OperationOf(op), detail, where, error);
   if (start) failure.details.emplace_back(Detail::CommandLine, std::string(subject));
@@ -281,7 +268,7 @@ StartResult FakePlatformOps::StartProgram(std::string_view commandLine, int wind
   }
   // The command interpreter cannot work in a network folder: it runs in the Windows folder
   // instead, finds no tool there, and fails having written nothing.
-  if (commandLine.starts_with("cmd ") && IsNetworkFolder(workingFolder_)) faulty = FakeRunScript{300, 1, nullptr};
+  if (StartsInterpreter(commandLine) && IsNetworkFolder(workingFolder_)) faulty = FakeRunScript{300, 1, nullptr};
   if (script == scripts_.end() && !faulty) {
     runs_[index].exitCode = 0;
   } else {
@@ -476,7 +463,7 @@ void FakePlatformOps::DiscardInterruptedCopy(std::string_view destination) {
 OpResult FakePlatformOps::SetWorkingFolder(std::string_view folder) {
   Record("SetWorkingFolder", {std::string(folder)});
   if (OpResult failure = Fallible("SetWorkingFolder", folder)) return failure;
-  workingFolder_ = Normalize(folder);
+  workingFolder_ = WithOneSeparator(folder);
   if (workingFolder_.size() > 3 && workingFolder_.ends_with('\\')) workingFolder_.pop_back();
   return std::nullopt;
 }
@@ -484,7 +471,7 @@ OpResult FakePlatformOps::SetWorkingFolder(std::string_view folder) {
 std::uint32_t FakePlatformOps::FolderRefusalOf(const std::string& path, bool creates) const {
   // As Windows counts and says it: UTF-16 characters; "path not found".
   if (!longPaths_ && Utf16Length(path) > kMaxPathLength) return 3;
-  std::string folder = Normalize(appFolder_);
+  std::string folder = WithOneSeparator(appFolder_);
   if (!folder.ends_with('\\')) folder += '\\';
   if (!path.starts_with(folder)) return 0;
   switch (folderWrites_) {
@@ -538,8 +525,8 @@ bool FakePlatformOps::MayBeRedirected(std::string_view program) {
 
 std::string FakePlatformOps::RedirectedFor(std::string_view program, std::string_view name) const {
   const std::string store = VirtualStoreFolderFor(appFolder_, "C:", localAppData_);
-  if (!store.empty() && !notRedirected_.contains(std::string(program)) && files_.contains(Normalize(store + "\\" + std::string(name))))
-    return Normalize(store + "\\" + std::string(name));
+  if (!store.empty() && !notRedirected_.contains(std::string(program)) && files_.contains(WithOneSeparator(JoinPath(store, name))))
+    return WithOneSeparator(JoinPath(store, name));
   return Resolve(name);
 }
 

@@ -8,6 +8,7 @@
 
 #include "app/box_catalogue.h"
 #include "app/failure_report.h"
+#include "platform/program_paths.h"
 #include "tests/unit/fake_form.h"
 
 namespace kestrane::testing {
@@ -82,7 +83,7 @@ TEST(BoxCatalogue, ABoxNamesPathsWholeTheButtonsAsShownAndWindowsOnlyWhereItAgre
   EXPECT_EQ(german.icon, BoxIcon::Error);
   const BoxMessage unnamed = ComposeBox(held, Standing::ModeInIni, true, {});
   EXPECT_THAT(unnamed.text, AllOf(HasSubstr("press the left button."), HasSubstr("The right button ends Kestrane.")));
-  EXPECT_EQ(ShownPath("\\\\server/share\\\\Game//l2.ini"), "\\\\server\\share\\Game\\l2.ini");
+  EXPECT_EQ(WithOneSeparator("\\\\server/share\\\\Game//l2.ini"), "\\\\server\\share\\Game\\l2.ini");
 
   Failure guarded{Operation::CheckFolder, {{Detail::Folder, "C:\\Users\\P\\Documents\\Game"}}, 2, "Not found."};
   guarded.kind = FailureKind::FolderGuarded;

@@ -1,4 +1,4 @@
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include "app/form_layout.h"
 #include "client/mode_profiles.h"
@@ -23,12 +23,18 @@ TEST(FolderOfModulePath, KeepsTheSeparatorOnlyAtADriveRoot) {
   EXPECT_EQ(FolderOfModulePath("\\\\server\\share\\Kestrane.exe"), "\\\\server\\share");
 }
 
-TEST(WorkFilePath, AtADriveRootKeepsBothSeparators) {
-  FakePlatformOps platform;
-  platform.SetAppFolder("K:\\");
-  EXPECT_EQ(WorkFilePath(platform), "K:\\/temp.dat");
-  platform.SetAppFolder("C:\\Игры\\クライアント");
-  EXPECT_EQ(WorkFilePath(platform), "C:\\Игры\\クライアント/temp.dat");
+// The patch reaches the very file the tool wrote beside the program, at a drive root and in a
+// folder of non-Latin names alike, and no other.
+TEST(WorkFilePath, NamesTheWorkCopyTheToolWroteBesideTheProgram) {
+  for (const std::string folder : {"K:\\", "C:\\Игры\\クライアント", "\\\\server\\share"}) {
+    FakePlatformOps platform;
+    platform.SetAppFolder(folder);
+    platform.SetWorkingFolder(folder);
+    platform.PutFile(std::string(kWorkFile), "[URL]\nIsL2NetLogin=False\n");
+    ASSERT_FALSE(PatchClientSettings(platform, GameProfile)) << folder;
+    EXPECT_THAT(platform.FileBytes(std::string(kWorkFile)).value_or(""), ::testing::HasSubstr("IsL2NetLogin=True")) << folder;
+    EXPECT_EQ(platform.FileNames().size(), 1u) << folder << ": the patch made a file of its own";
+  }
 }
 
 // Network paths, device paths and drives; the VirtualStore of the system drive only.
@@ -83,19 +89,29 @@ TEST_F(PatchClientSettingsTest, AddsTheSectionToAWorkFileWithoutIt) {
             "[Video]\nWidth=800\n[URL]\nIsL2NetLogin=False\nIsL2Console=False\nIsUseCommand=False\nL2ThreadFilter=0\n");
 }
 
-TEST(FormLayout, TwipsBecomeTheTablesPixelsAt96DpiAndScaleAt144) {
-  EXPECT_EQ(TwipsToPixels(kClientWidthTwips, 96), 105);
-  EXPECT_EQ(TwipsToPixels(kClientHeightTwips, 96), 113);
-  const int expectedTops[] = {8, 40, 80};
-  for (size_t i = 0; i < kButtonLayout.size(); ++i) {
-    EXPECT_EQ(TwipsToPixels(kButtonLayout[i].rect.left, 96), 8);
-    EXPECT_EQ(TwipsToPixels(kButtonLayout[i].rect.top, 96), expectedTops[i]);
-    EXPECT_EQ(TwipsToPixels(kButtonLayout[i].rect.width, 96), 89);
-    EXPECT_EQ(TwipsToPixels(kButtonLayout[i].rect.height, 96), 25);
+// At every usual scale the three buttons stand inside the window with a margin, top to bottom
+// and apart, tall enough for a line of the system's font (about 2/3 of a button at 96
+// DPI), and grow with the DPI as one picture, off by no more than rounding.
+TEST(FormLayout, ButtonsFitTheWindowAndScaleTogetherAtEveryDpi) {
+  for (const int dpi : {96, 120, 144, 168, 192, 240, 288}) {
+    const int width = TwipsToPixels(kClientWidthTwips, dpi);
+    const int height = TwipsToPixels(kClientHeightTwips, dpi);
+    const int margin = TwipsToPixels(120, dpi) - 1;
+    const int apart = 6 * dpi / 96;
+    int below = margin - apart;
+    for (const auto& button : kButtonLayout) {
+      const int left = TwipsToPixels(button.rect.left, dpi), top = TwipsToPixels(button.rect.top, dpi);
+      const int right = left + TwipsToPixels(button.rect.width, dpi);
+      const int bottom = top + TwipsToPixels(button.rect.height, dpi);
+      EXPECT_GE(left, margin) << dpi;
+      EXPECT_LE(right, width - margin) << dpi;
+      EXPECT_GE(top, below + apart) << dpi << ": buttons touch or leave the window's top";
+      EXPECT_GE(bottom - top, 24 * dpi / 96) << dpi << ": no room for a line of text";
+      EXPECT_NEAR(right - left, (TwipsToPixels(button.rect.width, 96) * dpi) / 96.0, 1.0) << dpi;
+      below = bottom;
+    }
+    EXPECT_LE(below, height - margin) << dpi << ": the last button leaves the window";
   }
-  EXPECT_EQ(TwipsToPixels(kClientWidthTwips, 144), 158);
-  EXPECT_EQ(TwipsToPixels(kClientHeightTwips, 144), 170);
-  EXPECT_EQ(TwipsToPixels(kClientWidthTwips, 192), 210);
 }
 
 }  // namespace

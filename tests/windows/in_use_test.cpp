@@ -48,7 +48,7 @@ class InUseOnDisk : public ::testing::Test {
 };
 
 TEST_F(InUseOnDisk, ATargetHeldForASecondIsCopiedOnceItIsFree) {
-  HoldSettingsFor(std::chrono::milliseconds(1000));
+  ASSERT_NO_FATAL_FAILURE(HoldSettingsFor(std::chrono::milliseconds(1000)));
   const auto start = Clock::now();
   const OpResult result =
       RetryWhileInUse(platform, [&] { return platform.CopyOver(kSettingsBackup, kClientSettings); });
@@ -58,7 +58,7 @@ TEST_F(InUseOnDisk, ATargetHeldForASecondIsCopiedOnceItIsFree) {
 }
 
 TEST_F(InUseOnDisk, ATargetHeldLongerFailsAfterTheBoundWithItsError) {
-  HoldSettingsFor(std::chrono::milliseconds(kInUseRetryMilliseconds + 2000));
+  ASSERT_NO_FATAL_FAILURE(HoldSettingsFor(std::chrono::milliseconds(kInUseRetryMilliseconds + 2000)));
   const auto start = Clock::now();
   const OpResult result =
       RetryWhileInUse(platform, [&] { return platform.CopyOver(kSettingsBackup, kClientSettings); });

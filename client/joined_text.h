@@ -1,0 +1,22 @@
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+namespace kestrane {
+
+// A constant text joined at compile time from constant texts, so that a command line names
+// the files by the very constants that name them elsewhere.
+template <const std::string_view&... Parts>
+inline constexpr auto kJoinedChars = [] {
+  std::array<char, (Parts.size() + ...)> chars{};
+  auto at = chars.begin();
+  ((at = std::ranges::copy(Parts, at).out), ...);
+  return chars;
+}();
+
+template <const std::string_view&... Parts>
+inline constexpr std::string_view kJoined{kJoinedChars<Parts...>.data(), kJoinedChars<Parts...>.size()};
+
+}  // namespace kestrane
