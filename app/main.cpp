@@ -3,16 +3,16 @@
 #include "app/main_window.h"
 #include "app/win32_form.h"
 #include "platform/win32_platform_ops.h"
+#include "platform/win32_util.h"
 
 namespace {
 
 // DLLs load from the system folder only: a DLL dropped beside the program, or in the
 // folder it was started from, must never be loaded into it.
 void RestrictDllSearchToSystemFolder() {
-  using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-  const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
-      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  // kernel32 is always loaded: found, never loaded from a search path.
+  using SetDirectories = BOOL(WINAPI*)(DWORD);
+  const auto setDefault = kestrane::LookUpFunction<SetDirectories>(L"kernel32.dll", "SetDefaultDllDirectories");
   if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
   SetDllDirectoryW(L"");
 }

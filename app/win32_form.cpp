@@ -2,35 +2,38 @@
 
 #include <uxtheme.h>
 
+#include <memory>
+#include <type_traits>
+
 #include "app/form_layout.h"
 #include "app/main_window.h"
 #include "app/paced_wait.h"
 #include "platform/win32_attention.h"
+#include "platform/win32_util.h"
 #include "res/resource_ids.h"
 
 namespace kestrane {
 namespace {
 
-// Functions newer than Windows 7, looked up at run time.
-template <typename Function>
-Function LookUp(const wchar_t* module, const char* name) {
-  const HMODULE handle = GetModuleHandleW(module);
-  return handle ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(handle, name))) : nullptr;
+// The screen's DPI as GDI has it (the system DPI); 0 where it is unknown.
+int ScreenDpi() {
+  const auto release = [](HDC context) { ReleaseDC(nullptr, context); };
+  const std::unique_ptr<std::remove_pointer_t<HDC>, decltype(release)> screen(GetDC(nullptr), release);
+  return GetDeviceCaps(screen.get(), LOGPIXELSY);
 }
 
+// Functions newer than Windows 7 are looked up at run time; user32 is always loaded.
 UINT DpiOfWindow(HWND window) {
-  if (const auto getDpiForWindow = LookUp<UINT(WINAPI*)(HWND)>(L"user32.dll", "GetDpiForWindow"))
+  if (const auto getDpiForWindow = LookUpFunction<UINT(WINAPI*)(HWND)>(L"user32.dll", "GetDpiForWindow"))
     if (const UINT dpi = getDpiForWindow(window)) return dpi;
-  const HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
+  const int dpi = ScreenDpi();
   return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
 }
 
 RECT WindowRectForClient(int width, int height, UINT dpi) {
   RECT rect{0, 0, width, height};
   using AdjustForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
-  if (const auto adjust = LookUp<AdjustForDpi>(L"user32.dll", "AdjustWindowRectExForDpi"))
+  if (const auto adjust = LookUpFunction<AdjustForDpi>(L"user32.dll", "AdjustWindowRectExForDpi"))
     adjust(&rect, kWindowStyle, FALSE, kWindowExStyle, dpi);
   else
     AdjustWindowRectEx(&rect, kWindowStyle, FALSE, kWindowExStyle);
@@ -42,10 +45,8 @@ RECT WindowRectForClient(int width, int height, UINT dpi) {
 // Every program with a window has the theme library loaded; without it there is no theme. It is
 // never loaded here: on Windows 7 that could pick up a copy planted in the game's folder.
 void HideCaptionIcon(HWND window) {
-  const HMODULE theme = GetModuleHandleW(L"uxtheme.dll");
   using SetAttribute = HRESULT(WINAPI*)(HWND, WINDOWTHEMEATTRIBUTETYPE, PVOID, DWORD);
-  const auto set = theme ? reinterpret_cast<SetAttribute>(reinterpret_cast<void*>(GetProcAddress(theme, "SetWindowThemeAttribute")))
-                         : nullptr;
+  const auto set = LookUpFunction<SetAttribute>(L"uxtheme.dll", "SetWindowThemeAttribute");
   if (!set) return;
   WTA_OPTIONS options{WTNCA_NODRAWICON, WTNCA_NODRAWICON};
   set(window, WTA_NONCLIENT, &options, sizeof(options));
@@ -56,13 +57,11 @@ HFONT CreateMessageFont(UINT dpi) {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof(metrics);
   using ParametersForDpi = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
-  if (const auto forDpi = LookUp<ParametersForDpi>(L"user32.dll", "SystemParametersInfoForDpi")) {
+  if (const auto forDpi = LookUpFunction<ParametersForDpi>(L"user32.dll", "SystemParametersInfoForDpi")) {
     if (!forDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi)) return nullptr;
   } else {
     if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) return nullptr;
-    const HDC screen = GetDC(nullptr);
-    const int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    const int systemDpi = ScreenDpi();
     if (systemDpi > 0) metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi), systemDpi);
   }
   return CreateFontIndirectW(&metrics.lfMessageFont);

@@ -11,6 +11,8 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set(kestrane_win32_sources
   platform/win32_util.cpp
   platform/win32_files.cpp
+  platform/win32_folder_check.cpp
+  platform/win32_program_image.cpp
   platform/win32_processes.cpp
   platform/win32_attention.cpp
   platform/win32_platform_ops.cpp

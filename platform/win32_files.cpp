@@ -6,7 +6,6 @@
 #include "platform/win32_util.h"
 
 namespace kestrane {
-namespace {
 
 std::wstring FullPath(const std::wstring& name) {
   const DWORD size = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
@@ -16,6 +15,12 @@ std::wstring FullPath(const std::wstring& name) {
   full.resize(length);
   return full;
 }
+
+bool MarkedReadOnly(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+namespace {
 
 std::wstring TemporaryFor(const std::wstring& destination) {
   return Widen(TemporaryCopyName(Narrow(destination)));
@@ -48,8 +53,6 @@ UniqueHandle OpenForReading(const std::wstring& path) {
       CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
 // Whether a name that Windows will not even describe is listed in its folder: a file whose
 // deletion is still pending (a scanner held it when it was deleted) clears by itself.
 bool PendingDeletion(const std::wstring& path) {
@@ -72,17 +75,10 @@ std::optional<FailureKind> WhyRefused(const std::wstring& path, DWORD error) {
     if (PendingDeletion(path)) return FailureKind::InUse;
     return std::nullopt;  // no such file: the folder refused
   }
-  if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) return std::nullopt;
+  if (MarkedReadOnly(attributes) || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return std::nullopt;
   UniqueHandle probe(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
   if (probe.Valid() || GetLastError() == ERROR_SHARING_VIOLATION) return FailureKind::InUse;
   return std::nullopt;
-}
-
-OsFailure Refused(Operation operation, std::vector<std::pair<Detail, std::wstring>> details, const std::wstring& path,
-                  DWORD error) {
-  OsFailure failure{operation, std::move(details), error};
-  failure.kind = WhyRefused(path, error);
-  return failure;
 }
 
 bool IsBareName(const std::wstring& path) { return path.find_first_of(L"\\/:") == std::wstring::npos; }
@@ -121,7 +117,35 @@ DWORD RewriteInPlace(const std::wstring& temporary, const std::wstring& destinat
   return 0;
 }
 
+// Writes a temporary with write(handle), which gives 0 or an error number, and flushes it: the
+// bytes must be on disk before the rename makes them the destination's. Where it fails, no
+// temporary is left, and a refusal to create it is explained in why.
+template <typename Write>
+DWORD WriteTemporary(const std::wstring& temporary, Write write, std::optional<FailureKind>& why) {
+  DWORD error = 0;
+  {
+    UniqueHandle to(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
+    if (!to.Valid()) {
+      error = GetLastError();
+      why = WhyRefused(temporary, error);
+      return error;
+    }
+    error = write(to.Get());
+    if (!error && !FlushFileBuffers(to.Get())) error = GetLastError();
+  }
+  if (error) DeleteFileW(temporary.c_str());
+  return error;
+}
+
 }  // namespace
+
+OsFailure Refused(Operation operation, std::vector<std::pair<Detail, std::wstring>> details, const std::wstring& path,
+                  DWORD error) {
+  OsFailure failure{operation, std::move(details), error};
+  failure.kind = WhyRefused(path, error);
+  return failure;
+}
 
 OsResult QueryPathExists(const std::wstring& path, bool& exists) {
   exists = GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -136,34 +160,20 @@ OsResult WriteTemporaryCopy(const std::wstring& source, const std::wstring& dest
     const DWORD error = GetLastError();
     return CopyFailure(source, destination, error, WhyRefused(source, error));
   }
-  DWORD error = 0;
-  {
-    UniqueHandle to(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                nullptr));
-    if (!to.Valid()) {
-      const DWORD refused = GetLastError();
-      return CopyFailure(source, destination, refused, WhyRefused(temporary, refused));
-    }
-    error = Pump(from.Get(), to.Get());
-    // The bytes must be on disk before the rename makes them the destination's.
-    if (!error && !FlushFileBuffers(to.Get())) error = GetLastError();
-  }
-  if (error) {
-    DeleteFileW(temporary.c_str());
-    return CopyFailure(source, destination, error);
-  }
+  const auto pump = [&from](HANDLE to) { return Pump(from.Get(), to); };
+  std::optional<FailureKind> why;
+  if (const DWORD error = WriteTemporary(temporary, pump, why)) return CopyFailure(source, destination, error, why);
   return std::nullopt;
 }
 
-OsResult CommitTemporaryCopy(const std::wstring& destination, bool inPlaceIfHeld, bool replaceExisting) {
+OsResult CommitTemporaryCopy(const std::wstring& destination, CopyOptions options) {
   const std::wstring temporary = TemporaryFor(destination);
   // A read-only target is refused, as Windows' replace does; Wine's would replace it.
-  const DWORD attributes = GetFileAttributesW(destination.c_str());
-  if (replaceExisting && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+  if (options.replaceExisting && MarkedReadOnly(GetFileAttributesW(destination.c_str()))) {
     DeleteFileW(temporary.c_str());
     return CopyFailure(temporary, destination, ERROR_ACCESS_DENIED);
   }
-  const DWORD flags = MOVEFILE_WRITE_THROUGH | (replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0);
+  const DWORD flags = MOVEFILE_WRITE_THROUGH | (options.replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0);
   if (MoveFileExW(temporary.c_str(), destination.c_str(), flags)) return std::nullopt;
   DWORD error = GetLastError();
   std::optional<FailureKind> kind = WhyRefused(destination, error);
@@ -171,7 +181,7 @@ OsResult CommitTemporaryCopy(const std::wstring& destination, bool inPlaceIfHeld
   // deletion is no file to rewrite.
   const bool held = error == ERROR_SHARING_VIOLATION || kind == FailureKind::InUse;
   bool damaged = false;
-  if (inPlaceIfHeld && held && GetFileAttributesW(destination.c_str()) != INVALID_FILE_ATTRIBUTES) {
+  if (options.inPlaceIfHeld && held && GetFileAttributesW(destination.c_str()) != INVALID_FILE_ATTRIBUTES) {
     error = RewriteInPlace(temporary, destination, damaged);
     kind.reset();
   }
@@ -182,9 +192,9 @@ OsResult CommitTemporaryCopy(const std::wstring& destination, bool inPlaceIfHeld
   return failure;
 }
 
-OsResult CopyFileOver(const std::wstring& source, const std::wstring& destination, bool inPlaceIfHeld) {
+OsResult CopyFileOver(const std::wstring& source, const std::wstring& destination, CopyOptions options) {
   if (auto failure = WriteTemporaryCopy(source, destination)) return failure;
-  if (auto failure = CommitTemporaryCopy(destination, inPlaceIfHeld)) {
+  if (auto failure = CommitTemporaryCopy(destination, options)) {
     failure->details.front().second = FullPath(source);
     return failure;
   }
@@ -202,31 +212,22 @@ OsResult DeleteFileNamed(const std::wstring& path) {
   return Refused(Operation::Delete, {{Detail::File, FullPath(path)}}, path, error);
 }
 
-OsResult WriteBytesOver(const std::wstring& destination, std::string_view bytes, bool replaceExisting) {
-  const std::wstring temporary = TemporaryFor(destination);
-  const auto failed = [&](DWORD error) { return OsFailure{Operation::Write, {{Detail::File, FullPath(destination)}}, error}; };
-  DWORD error = 0;
-  {
-    UniqueHandle to(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                nullptr));
-    if (!to.Valid()) {
-      const DWORD refused = GetLastError();
-      return Refused(Operation::Write, {{Detail::File, FullPath(destination)}}, temporary, refused);
-    }
+OsResult WriteBytesOver(const std::wstring& destination, std::string_view bytes, CopyOptions options) {
+  const auto failed = [&](DWORD error, std::optional<FailureKind> kind) {
+    OsFailure failure{Operation::Write, {{Detail::File, FullPath(destination)}}, error};
+    failure.kind = kind;
+    return failure;
+  };
+  const auto write = [bytes](HANDLE to) -> DWORD {
     DWORD put = 0;
-    if (!WriteFile(to.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr))
-      error = GetLastError();
-    else if (put != bytes.size())
-      error = ERROR_WRITE_FAULT;
-    if (!error && !FlushFileBuffers(to.Get())) error = GetLastError();
-  }
-  if (error) {
-    DeleteFileW(temporary.c_str());
-    return failed(error);
-  }
-  if (auto failure = CommitTemporaryCopy(destination, false, replaceExisting)) {
-    OsFailure written = failed(failure->error);
-    written.kind = failure->kind;
+    if (!WriteFile(to, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr)) return GetLastError();
+    return put == bytes.size() ? 0 : ERROR_WRITE_FAULT;
+  };
+  std::optional<FailureKind> why;
+  if (const DWORD error = WriteTemporary(TemporaryFor(destination), write, why)) return failed(error, why);
+  if (auto failure = CommitTemporaryCopy(destination, options)) {
+    OsFailure written = failed(failure->error, failure->kind);
+    written.mayBeDamaged = failure->mayBeDamaged;
     return written;
   }
   return std::nullopt;
@@ -260,127 +261,6 @@ OsResult SizeAndWriteTime(const std::wstring& path, std::optional<std::pair<std:
   found = std::pair{join(data.nFileSizeHigh, data.nFileSizeLow),
                     static_cast<std::int64_t>(join(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime))};
   return std::nullopt;
-}
-
-namespace {
-
-constexpr int kFolderCheckNames = 8;
-
-// Whether something has the name: a file there, or one whose deletion is still pending (a
-// scanner held the last check's file), which Windows will not even describe.
-bool NameTaken(const std::wstring& path) {
-  if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-  const DWORD error = GetLastError();
-  return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
-}
-
-}  // namespace
-
-OsResult ProbeNewFile(const std::wstring& folder, bool& folderThere) {
-  folderThere = false;
-  const std::wstring prefix = folder + (folder.ends_with(L'\\') ? L"" : L"\\");
-  for (int attempt = 1; attempt <= kFolderCheckNames; ++attempt) {
-    // Appended, never prefixed: a prefix brings the library's out-of-line wide replace (GCC 14).
-    std::wstring path = prefix;
-    path += Widen(FolderCheckName(attempt));
-    // Created new, and removed when the handle closes, however the program ends.
-    UniqueHandle probe(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-    if (probe.Valid()) return std::nullopt;
-    const DWORD error = GetLastError();
-    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_SHARING_VIOLATION ||
-        (error == ERROR_ACCESS_DENIED && NameTaken(path)))
-      continue;
-    const DWORD attributes = GetFileAttributesW(folder.c_str());
-    folderThere = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-    return OsFailure{Operation::CheckFolder, {{Detail::Folder, folder}}, error};
-  }
-  return std::nullopt;  // every name taken: the check cannot tell
-}
-
-// Windows refuses to open a read-only file for writing, even to an administrator; Wine, run
-// as root, would open it.
-OsResult ProbeWritable(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-    return OsFailure{Operation::OpenForWriting, {{Detail::File, FullPath(path)}}, ERROR_ACCESS_DENIED};
-  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (file.Valid()) return std::nullopt;
-  const DWORD error = GetLastError();
-  return Refused(Operation::OpenForWriting, {{Detail::File, FullPath(path)}}, path, error);
-}
-
-std::wstring LocalAppDataFolder() {
-  const DWORD size = GetEnvironmentVariableW(L"LOCALAPPDATA", nullptr, 0);
-  if (size == 0) return {};
-  std::wstring folder(size, L'\0');
-  const DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", folder.data(), size);
-  folder.resize(length < size ? length : 0);
-  return folder;
-}
-
-bool VirtualizationAllowed() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return true;
-  UniqueHandle owned(token);
-  DWORD allowed = 1;
-  DWORD size = 0;
-  if (!GetTokenInformation(token, TokenVirtualizationAllowed, &allowed, sizeof(allowed), &size)) return true;
-  return allowed != 0;
-}
-
-namespace {
-
-// The first bytes of an image: where its PE header says it runs.
-bool IsX86Image(const std::wstring& path) {
-  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file.Valid()) return false;
-  std::array<unsigned char, 4096> head{};
-  DWORD got = 0;
-  if (!ReadFile(file.Get(), head.data(), static_cast<DWORD>(head.size()), &got, nullptr) || got < 0x40) return false;
-  if (head[0] != 'M' || head[1] != 'Z') return false;
-  const DWORD pe = head[0x3c] | head[0x3d] << 8 | head[0x3e] << 16 | static_cast<DWORD>(head[0x3f]) << 24;
-  if (pe > got - 6 || head[pe] != 'P' || head[pe + 1] != 'E' || head[pe + 2] || head[pe + 3]) return false;
-  return (head[pe + 4] | head[pe + 5] << 8) == IMAGE_FILE_MACHINE_I386;
-}
-
-// The embedded manifest's text, read as data: nothing of the program runs.
-std::string EmbeddedManifest(const std::wstring& path) {
-  const HMODULE image = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-  if (!image) return {};
-  std::string manifest;
-  if (const HRSRC found = FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)))  // RT_MANIFEST
-    if (const HGLOBAL loaded = LoadResource(image, found))
-      if (const void* bytes = LockResource(loaded))
-        manifest.assign(static_cast<const char*>(bytes), SizeofResource(image, found));
-  FreeLibrary(image);
-  return manifest;
-}
-
-}  // namespace
-
-bool MayBeVirtualized(const std::wstring& path) {
-  return IsX86Image(path) && EmbeddedManifest(path).find("requestedExecutionLevel") == std::string::npos;
-}
-
-std::wstring ModulePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
-std::wstring SystemFolder() {
-  std::wstring folder(MAX_PATH, L'\0');
-  const UINT length = GetSystemDirectoryW(folder.data(), static_cast<UINT>(folder.size()));
-  folder.resize(length < folder.size() ? length : 0);
-  return folder;
 }
 
 }  // namespace kestrane

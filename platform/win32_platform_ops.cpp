@@ -2,6 +2,8 @@
 
 #include "platform/program_paths.h"
 #include "platform/win32_attention.h"
+#include "platform/win32_folder_check.h"
+#include "platform/win32_program_image.h"
 
 namespace kestrane {
 
@@ -70,7 +72,7 @@ Readiness Win32PlatformOps::ReadinessOf(RunId run) {
 }
 
 OpResult Win32PlatformOps::CopyOver(std::string_view source, std::string_view destination) {
-  return Converted(CopyFileOver(Widen(source), Widen(destination), true));
+  return Converted(CopyFileOver(Widen(source), Widen(destination), {.inPlaceIfHeld = true}));
 }
 
 OpResult Win32PlatformOps::RemoveFile(std::string_view name) { return Converted(DeleteFileNamed(Widen(name))); }
@@ -95,7 +97,7 @@ ReadResult Win32PlatformOps::ReadBytes(std::string_view path) {
 }
 
 OpResult Win32PlatformOps::WriteBytes(std::string_view path, std::string_view bytes, Overwrite overwrite) {
-  return Converted(WriteBytesOver(Widen(path), bytes, overwrite == Overwrite::Allowed));
+  return Converted(WriteBytesOver(Widen(path), bytes, {.replaceExisting = overwrite == Overwrite::Allowed}));
 }
 
 void Win32PlatformOps::DiscardInterruptedCopy(std::string_view destination) {
@@ -133,9 +135,7 @@ std::string Win32PlatformOps::VirtualStoreFolder() {
 }
 
 bool Win32PlatformOps::MayBeRedirected(std::string_view program) {
-  std::wstring path = Widen(AppFolder()) + L"\\";
-  path += Widen(program);  // appended: see ProbeNewFile
-  return MayBeVirtualized(path);
+  return MayBeVirtualized(Widen(JoinPath(AppFolder(), program)));
 }
 
 // Time asleep does not count: a lid closed while the tool runs must not end its run on waking.
@@ -215,10 +215,7 @@ BoxChoice Win32PlatformOps::ShowErrorBox(const BoxMessage& box) {
 // user32 gives the captions it puts on a box's buttons, in the player's language; looked up,
 // as it is not in every import library.
 std::string Win32PlatformOps::ButtonName(BoxChoice button) {
-  using GetString = LPCWSTR(WINAPI*)(UINT);
-  const HMODULE user32 = GetModuleHandleW(L"user32.dll");
-  const auto get = user32 ? reinterpret_cast<GetString>(reinterpret_cast<void*>(GetProcAddress(user32, "MB_GetString")))
-                          : nullptr;
+  const auto get = LookUpFunction<LPCWSTR(WINAPI*)(UINT)>(L"user32.dll", "MB_GetString");
   const LPCWSTR caption = get ? get(button == BoxChoice::Retry ? IDRETRY - 1 : IDCANCEL - 1) : nullptr;
   return caption ? CaptionWithoutMark(Narrow(caption)) : std::string();
 }

@@ -39,4 +39,23 @@ std::wstring WindowsErrorText(DWORD error) {
   return text;
 }
 
+std::wstring ModulePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+std::wstring SystemFolder() {
+  std::wstring folder(MAX_PATH, L'\0');
+  const UINT length = GetSystemDirectoryW(folder.data(), static_cast<UINT>(folder.size()));
+  folder.resize(length < folder.size() ? length : 0);
+  return folder;
+}
+
 }  // namespace kestrane

@@ -42,4 +42,18 @@ std::int64_t PreciseMicroseconds();
 // Windows' own text for an error number, without the trailing line break.
 std::wstring WindowsErrorText(DWORD error);
 
+// The full path of the program's executable.
+std::wstring ModulePath();
+// The system folder (system32); empty where Windows does not tell it.
+std::wstring SystemFolder();
+
+// A function that older Windows versions or the import libraries lack, looked up at run time
+// in a module the process has already loaded; nullptr where either is missing. The module is
+// never loaded here: loading it by name could pick up a copy planted beside the program.
+template <typename Function>
+Function LookUpFunction(const wchar_t* module, const char* name) {
+  const HMODULE handle = GetModuleHandleW(module);
+  return handle ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(handle, name))) : nullptr;
+}
+
 }  // namespace kestrane

@@ -108,6 +108,12 @@ TEST_F(ModeLaunchTest, CloseRequestsDuringTheSequenceAndItsToolWaitAreRefused) {
 
 // Each way a step can fail: the sequence stops there, puts the stored settings back,
 // never starts the client, keeps the backup, and tells the player which step failed.
+// The bounds as the boxes and the timelines give them.
+const std::string kToolLate = "did not finish within " + std::to_string(kToolTimeoutSeconds) + " seconds";
+const std::string kClientLate = "had not finished starting within " + std::to_string(kClientReadySeconds) + " seconds";
+constexpr std::int64_t kToolBoundMs = std::int64_t{kToolTimeoutSeconds} * 1000;
+constexpr std::int64_t kEncodeStartsAtMs = (kPauseAfterDecodeSeconds + kPauseAfterPatchSeconds) * 1000;
+
 struct StopCase {
   const char* name;
   std::function<void(FakePlatformOps&)> arrange;
@@ -154,12 +160,12 @@ const StopCase kStopCases[] = {
      5000},
     {"DecodeThatNeverEndsIsStoppedSixtySecondsAfterItsStart",
      [](FakePlatformOps& f) { f.ScriptRun(kDecode, {-1, 0, nullptr}); },
-     {"The settings tool did not finish within 60 seconds.", std::string("Command line: ") + kDecode},
-     60000},
+     {"The settings tool " + kToolLate + ".", std::string("Command line: ") + kDecode},
+     kToolBoundMs},
     {"DecodeThatEndsTooLateCountsAsNotFinished",
-     [](FakePlatformOps& f) { f.ScriptRun(kDecode, {61000, 0, [&f] { f.PutFile("temp.dat", kPlain); }}); },
-     {"did not finish within 60 seconds"},
-     60000},
+     [](FakePlatformOps& f) { f.ScriptRun(kDecode, {kToolBoundMs + 1000, 0, [&f] { f.PutFile("temp.dat", kPlain); }}); },
+     {kToolLate},
+     kToolBoundMs},
     {"APatchThatChangedAnotherSetting",
      [](FakePlatformOps& f) {
        f.TamperWithWrite("C:\\Games\\Client/temp.dat", [](std::string& bytes) {
@@ -185,8 +191,8 @@ const StopCase kStopCases[] = {
      11000},
     {"EncodeThatNeverEnds",
      [](FakePlatformOps& f) { f.ScriptRun(kEncode, {-1, 0, nullptr}); },
-     {"did not finish within 60 seconds", std::string("Command line: ") + kEncode},
-     68000},
+     {kToolLate, std::string("Command line: ") + kEncode},
+     kEncodeStartsAtMs + kToolBoundMs},
 };
 
 std::string StopCaseName(const ::testing::TestParamInfo<StopCase>& param) { return param.param.name; }
@@ -225,7 +231,8 @@ TEST_F(ModeLaunchTest, AFailedRestoreAfterAFailedStepIsToldToThePlayer) {
   EXPECT_THAT(ended.report, AllOf(HasSubstr("could not decode"), HasSubstr("l2.ini may hold what the settings tool wrote")));
 }
 
-// The restore waits for a windowed client to finish starting, up to 60 s after its start.
+// The restore waits for a windowed client to finish starting, up to its bound after its start
+// at 11 s.
 struct ClientCase {
   const char* name;
   FakeRunScript client;
@@ -256,7 +263,7 @@ TEST_P(ClientReadyTest, TheRestoreComesOnceTheClientHasStartedOrAtTheBound) {
   const auto boxes = fake.CallsOf({"ErrorBox"});
   ASSERT_EQ(boxes.size(), c.box ? 1u : 0u);
   if (c.box) {
-    EXPECT_THAT(boxes[0].args[0], HasSubstr("had not finished starting within 60 seconds"));
+    EXPECT_THAT(boxes[0].args[0], HasSubstr(kClientLate));
     EXPECT_THAT(boxes[0].args[0], HasSubstr("If it does not run in the mode"));
     EXPECT_EQ(boxes[0].args[4], "warning");
     EXPECT_GT(boxes[0].atMs, fake.CallsOf({"Copy"}).back().atMs - 1) << "the box comes after the restore";
@@ -266,7 +273,7 @@ TEST_P(ClientReadyTest, TheRestoreComesOnceTheClientHasStartedOrAtTheBound) {
 const ClientCase kClientCases[] = {
     {"ReadyAtOnceKeepsTheTimeline", {-1, 0, nullptr, 0}, 16000, false},
     {"ReadyEightSecondsLateIsWaitedFor", {-1, 0, nullptr, 8000}, 19000, false},
-    {"NeverReadyIsRestoredAtTheBoundThenTold", {-1, 0, nullptr, -1}, 71000, true},
+    {"NeverReadyIsRestoredAtTheBoundThenTold", {-1, 0, nullptr, -1}, 11000 + std::int64_t{kClientReadySeconds} * 1000, true},
     {"AConsoleClientIsNotWaitedFor", {-1, 0, nullptr, -1, true}, 16000, false},
     {"AClientThatEndedIsNotWaitedFor", {2000, 0, nullptr, -1}, 16000, false},
 };
@@ -315,7 +322,7 @@ TEST_F(ModeLaunchTest, AWorkCopyGoneAfterTheDecodeStopsLikeAFailedDecode) {
 TEST_F(ModeLaunchTest, AToolRunThatCannotBeEndedIsNeverReportedAsHarmless) {
   fake.ScriptRun(kEncode, {-1, 0, nullptr, 0, false, false});
   const auto ended = RunToEnd(GameModeClick);
-  EXPECT_THAT(ended.report, AllOf(HasSubstr("did not finish within 60 seconds"), HasSubstr("may still be running")));
+  EXPECT_THAT(ended.report, AllOf(HasSubstr(kToolLate), HasSubstr("may still be running")));
   EXPECT_THAT(ended.report, ::testing::Not(HasSubstr("your settings are as they were")));
 }
 

@@ -91,7 +91,7 @@ TEST(CopyFileOver, TargetHeldOpenForSharedWritingIsRewrittenInPlace) {
   UniqueHandle held(CreateFileW(folder.File(L"l2.ini").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(held.Valid());
-  EXPECT_FALSE(CopyFileOver(folder.File(L"l2.bak"), folder.File(L"l2.ini"), true));
+  EXPECT_FALSE(CopyFileOver(folder.File(L"l2.bak"), folder.File(L"l2.ini"), {.inPlaceIfHeld = true}));
   held.Reset();
   EXPECT_EQ(folder.Read(L"l2.ini"), "NEW");
   EXPECT_FALSE(PathExists(folder.File(L"l2.ini.kestrane-partial")));

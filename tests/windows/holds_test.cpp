@@ -7,7 +7,9 @@
 
 #include "app/failure_report.h"
 #include "platform/program_paths.h"
+#include "platform/win32_folder_check.h"
 #include "platform/win32_platform_ops.h"
+#include "platform/win32_program_image.h"
 #include "tests/windows/scratch_folder.h"
 
 namespace kestrane::testing {

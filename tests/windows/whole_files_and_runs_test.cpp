@@ -55,7 +55,7 @@ TEST(WholeFiles, AWriteNeverRewritesInPlaceAndOnlyTheRestoreMay) {
                                   nullptr, OPEN_EXISTING, 0, nullptr));
   folder.Write(L"l2.bak", "RESTORED");
   ASSERT_TRUE(client.Valid());
-  EXPECT_FALSE(CopyFileOver(folder.File(L"l2.bak"), folder.File(L"l2.ini"), true));
+  EXPECT_FALSE(CopyFileOver(folder.File(L"l2.bak"), folder.File(L"l2.ini"), {.inPlaceIfHeld = true}));
   client.Reset();
   EXPECT_EQ(folder.Read(L"l2.ini"), "RESTORED");
 }

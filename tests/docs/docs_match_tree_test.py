@@ -1,0 +1,34 @@
+#!/usr/bin/env python3
+"""The developers' guide and the testing guide say nothing the tree contradicts: every script
+is listed in the guide, every source file of the product is placed in its layout, and every
+path the two name exists. Usage: docs_match_tree_test.py SOURCE_DIR"""
+import glob
+import os
+import re
+import sys
+
+root = sys.argv[1]
+guide = open(os.path.join(root, "docs/developers.md"), encoding="utf-8").read()
+testing = open(os.path.join(root, "docs/testing.md"), encoding="utf-8").read()
+faults = []
+
+for script in sorted(os.listdir(os.path.join(root, "scripts"))):
+    if not re.search(r"^\s*scripts/" + re.escape(script) + r"\b", guide, re.M):
+        faults.append(f"scripts/{script} is not listed in the developers' guide")
+
+for folder in ("app", "client", "platform"):
+    for path in sorted(glob.glob(os.path.join(root, folder, "*.*"))):
+        stem = os.path.splitext(os.path.basename(path))[0]
+        if f"`{stem}" not in guide and f"{stem}." not in guide:
+            faults.append(f"{folder}/{os.path.basename(path)} has no place in the guide's layout")
+
+# A path in backticks: a folder of the tree, a slash, and more; a * stands for any name.
+named = re.compile(r"`((?:app|client|platform|res|tests|scripts|cmake|docs)/[^`\s]*)`")
+for name, text in (("developers.md", guide), ("testing.md", testing)):
+    for path in sorted(set(named.findall(text))):
+        if not glob.glob(os.path.join(root, path.rstrip("/"))):
+            faults.append(f"docs/{name} names {path}, which the tree does not have")
+
+for fault in faults:
+    print(fault)
+sys.exit(1 if faults else 0)
