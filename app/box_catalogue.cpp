@@ -242,9 +242,10 @@ std::string WayOut(Box box, const Texts& texts) { return Filled(texts[EntryFor(b
 
 std::string StandingText(Standing standing, const Texts& texts) { return Filled(texts[StandingId(standing)]); }
 
-BoxMessage ComposeBox(const Failure& failure, Standing standing, bool offerRetry, const ButtonNames& names,
+BoxMessage ComposeBox(const Failure& failure, Standing standing, RetryOffer retry, const ButtonNames& names,
                       const Texts& texts) {
   const BoxEntry& entry = EntryFor(BoxFor(failure));
+  const bool offerRetry = retry == RetryOffer::Yes;
   // Chinese and Japanese set sentences one after another without a space.
   const bool spaced = !texts.Code().starts_with("zh") && texts.Code() != "ja";
   const auto add = [&](std::string& to, std::string_view sentence) {

@@ -88,10 +88,13 @@ Box BoxFor(const Failure& failure);
 // box says so, so that what the box offers and what its words say are one decision.
 bool RetryMayMend(const Failure& failure);
 
+// Whether a box offers Retry beside Cancel, or OK alone.
+enum class RetryOffer { No, Yes };
+
 // The box's whole text: the first line; the paths, command and exit code; the way out, a
 // tool that may still run, and where the settings stand; last, Windows' own line where it
 // agrees with the cause and Windows gave one.
-BoxMessage ComposeBox(const Failure& failure, Standing standing, bool offerRetry, const ButtonNames& names,
+BoxMessage ComposeBox(const Failure& failure, Standing standing, RetryOffer retry, const ButtonNames& names,
                       const Texts& texts = EnglishTexts());
 
 int CountWords(std::string_view text);

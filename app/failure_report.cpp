@@ -71,7 +71,7 @@ ButtonNames NamesOfButtons(PlatformOps& platform, const Texts& texts) {
 }  // namespace
 
 std::string DescribeFailure(const Failure& failure, Standing standing) {
-  return ComposeBox(failure, standing, false, {}).text;
+  return ComposeBox(failure, standing, RetryOffer::No, {}).text;
 }
 
 // Only what is so: a backup that is there, settings this action has or has not touched.
@@ -81,9 +81,9 @@ SettingsFacts FactsNow(PlatformOps& platform, const Failure& failure) {
   return facts;
 }
 
-BoxChoice ShowFailure(PlatformOps& platform, const Failure& failure, Standing standing, bool offerRetry) {
+BoxChoice ShowFailure(PlatformOps& platform, const Failure& failure, Standing standing, RetryOffer retry) {
   const Texts& texts = Form1.Language();
-  return platform.ShowErrorBox(ComposeBox(failure, standing, offerRetry, NamesOfButtons(platform, texts), texts));
+  return platform.ShowErrorBox(ComposeBox(failure, standing, retry, NamesOfButtons(platform, texts), texts));
 }
 
 // "l2.bak" is never touched on the way out, so the next start-up restores from it.
@@ -102,7 +102,7 @@ void StopWithFailure(Failure failure, std::optional<SettingsFacts> facts) {
       standing = failure.removed ? Standing::BackupRemoved : Standing::BackupNotRemoved;
     else
       standing = StandingFrom(facts ? *facts : FactsNow(Form1.Platform(), failure));
-    ShowFailure(Form1.Platform(), failure, standing, false);
+    ShowFailure(Form1.Platform(), failure, standing, RetryOffer::No);
   }
   EndAction(1);
 }
@@ -148,7 +148,7 @@ OpResult FileStep(PlatformOps& platform, const std::function<OpResult()>& step) 
     if (!RetryMayMend(*failure)) return failure;
     const Standing onCancel = StandingFrom(FactsNow(platform, *failure));
     ShowProgressAs(ProgressState::Error);
-    const BoxChoice choice = ShowFailure(platform, *failure, onCancel, true);
+    const BoxChoice choice = ShowFailure(platform, *failure, onCancel, RetryOffer::Yes);
     ShowProgressAs(ProgressState::Normal);
     if (choice != BoxChoice::Retry) {
       failure->shown = true;

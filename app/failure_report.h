@@ -15,7 +15,7 @@ std::string DescribeFailure(const Failure& failure, Standing standing = Standing
 // "l2.ini", and whether "l2.bak" is there (asked afresh; a query that cannot tell is Unknown).
 SettingsFacts FactsNow(PlatformOps& platform, const Failure& failure);
 // Shows the failure's box, composed from the catalogue in the player's button names.
-BoxChoice ShowFailure(PlatformOps& platform, const Failure& failure, Standing standing, bool offerRetry);
+BoxChoice ShowFailure(PlatformOps& platform, const Failure& failure, Standing standing, RetryOffer retry);
 // The one way an action stops: it puts "l2.ini" back where the action's step says it may
 // hold patched settings, reports the failure, and ends the program.
 // Facts given are what the caller knows better, where the step leaves nothing to put back.

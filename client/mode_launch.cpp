@@ -170,8 +170,11 @@ void RunModeSequence(const ModeProfile& profile) {
   Must(RestoreSettingsFromBackup(platform, &restore));
   Form1.EnterStep(ActionStep::Settled);
   if (!restore.backupThere)
-    StopWithFailure(BackupGoneAtTheRestore(platform), SettingsFacts{Presence::Absent, IniState::Mode, true, true});
-  if (!ready) StopWithFailure(ClientNotReady(platform), SettingsFacts{Presence::There, IniState::PutBack, true, true});
+    StopWithFailure(BackupGoneAtTheRestore(platform),
+                    SettingsFacts{.backup = Presence::Absent, .ini = IniState::Mode, .modeAction = true, .gameStarted = true});
+  if (!ready)
+    StopWithFailure(ClientNotReady(platform),
+                    SettingsFacts{.backup = Presence::There, .ini = IniState::PutBack, .modeAction = true, .gameStarted = true});
   EndAction();
 }
 

@@ -22,7 +22,7 @@ add_test(NAME release.executables COMMAND release_tests)
 add_test(NAME texts.build_refuses_faulty_languages
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/texts/make_texts_test.py ${CMAKE_SOURCE_DIR})
 
-# The developers' guide and the testing guide against the tree: every script listed, every
-# product source placed, every path they name there.
+# The guides in docs/ against the tree: every script listed, every product source placed,
+# every path they name there.
 add_test(NAME docs.match_the_tree
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/docs/docs_match_tree_test.py ${CMAKE_SOURCE_DIR})

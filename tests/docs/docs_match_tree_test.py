@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""The developers' guide and the testing guide say nothing the tree contradicts: every script
-is listed in the guide, every source file of the product is placed in its layout, and every
-path the two name exists. Usage: docs_match_tree_test.py SOURCE_DIR"""
+"""The guides in docs/ say nothing the tree contradicts: every script is listed in the
+developers' guide, every source file of the product is placed in its layout, and every path a
+guide names exists. Usage: docs_match_tree_test.py SOURCE_DIR"""
 import glob
 import os
 import re
@@ -9,7 +9,6 @@ import sys
 
 root = sys.argv[1]
 guide = open(os.path.join(root, "docs/developers.md"), encoding="utf-8").read()
-testing = open(os.path.join(root, "docs/testing.md"), encoding="utf-8").read()
 faults = []
 
 for script in sorted(os.listdir(os.path.join(root, "scripts"))):
@@ -22,11 +21,16 @@ for folder in ("app", "client", "platform"):
         if f"`{stem}" not in guide and f"{stem}." not in guide:
             faults.append(f"{folder}/{os.path.basename(path)} has no place in the guide's layout")
 
-# A path in backticks: a folder of the tree, a slash, and more; a * stands for any name.
+# A path in backticks: a folder of the tree, a slash, and more; a * stands for any name, and so
+# does a <placeholder> ("res/lang/<code>.txt").
 named = re.compile(r"`((?:app|client|platform|res|tests|scripts|cmake|docs)/[^`\s]*)`")
-for name, text in (("developers.md", guide), ("testing.md", testing)):
+for name in sorted(os.listdir(os.path.join(root, "docs"))):
+    if not name.endswith(".md"):
+        continue
+    text = open(os.path.join(root, "docs", name), encoding="utf-8").read()
     for path in sorted(set(named.findall(text))):
-        if not glob.glob(os.path.join(root, path.rstrip("/"))):
+        pattern = re.sub(r"<[^>]*>", "*", path.rstrip("/"))
+        if not glob.glob(os.path.join(root, pattern)):
             faults.append(f"docs/{name} names {path}, which the tree does not have")
 
 for fault in faults:

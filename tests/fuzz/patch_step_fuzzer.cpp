@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(!decoded.settings, "a text the decoder takes is patched");
     Require(result->box == Box::TextFormUnchangeable && !decoded.problem.empty() && !result->details.empty(),
             "a refusal says what and why");
-    Require(ComposeBox(*result, Standing::PutBackNotStarted, false, {}).ownWords <= kMaxOwnWords,
+    Require(ComposeBox(*result, Standing::PutBackNotStarted, RetryOffer::No, {}).ownWords <= kMaxOwnWords,
             "its box stays short");
     Require(fake.FileBytes(path) == bytes && fake.CallsOf({"Write"}).empty(), "a refusal writes nothing");
     return 0;

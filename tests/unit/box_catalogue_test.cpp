@@ -54,7 +54,7 @@ TEST(BoxCatalogue, EveryBoxInEveryLanguageIsShortHasAFirstLineAndAWayOutAndEvery
       EXPECT_FALSE(WayOut(box, texts).empty());
       EXPECT_THAT(WayOut(box, texts), Not(HasSubstr(named.retry))) << "a way out names a button itself";
       for (int standingId = 0; standingId < kStandingCount; ++standingId)
-        for (const bool retry : {false, EntryFor(box).retryStep})
+        for (const RetryOffer retry : {RetryOffer::No, EntryFor(box).retryStep ? RetryOffer::Yes : RetryOffer::No})
           for (const ButtonNames& names : {ButtonNames{}, named}) {
             const auto standing = static_cast<Standing>(standingId);
             const BoxMessage shown = ComposeBox(Longest(box, standing), standing, retry, names, texts);
@@ -62,7 +62,7 @@ TEST(BoxCatalogue, EveryBoxInEveryLanguageIsShortHasAFirstLineAndAWayOutAndEvery
             EXPECT_TRUE(shown.text.starts_with(first));
             EXPECT_THAT(shown.text, HasSubstr(": C:\\Games\\Client\\l2.bak\n"));
             EXPECT_EQ(shown.text.find_first_of("{}"), std::string::npos) << shown.text;
-            if (retry) {
+            if (retry == RetryOffer::Yes) {
               EXPECT_THAT(shown.text, HasSubstr(names.retry.empty() ? std::string(texts[TextId::sentence_then_retry_by_place])
                                                                      : Filled(texts[TextId::sentence_then_retry], names)));
             }
@@ -75,23 +75,23 @@ TEST(BoxCatalogue, EveryBoxInEveryLanguageIsShortHasAFirstLineAndAWayOutAndEvery
 TEST(BoxCatalogue, ABoxNamesPathsWholeTheButtonsAsShownAndWindowsOnlyWhereItAgrees) {
   Failure held{Operation::Write, {{Detail::File, "K:\\/temp.dat"}}, 32, "Der Prozess kann nicht zugreifen."};
   held.kind = FailureKind::InUse;
-  const BoxMessage german = ComposeBox(held, Standing::ModeInIni, true, {"Wiederholen", "Abbrechen"});
+  const BoxMessage german = ComposeBox(held, Standing::ModeInIni, RetryOffer::Yes, {"Wiederholen", "Abbrechen"});
   EXPECT_THAT(german.text, HasSubstr("File: K:\\temp.dat\n"));
   EXPECT_THAT(german.text, HasSubstr("Then press Wiederholen."));
   EXPECT_THAT(german.text, HasSubstr("Abbrechen ends Kestrane."));
   EXPECT_TRUE(german.text.ends_with("\n\nDer Prozess kann nicht zugreifen. (32)")) << german.text;
   EXPECT_EQ(german.icon, BoxIcon::Error);
-  const BoxMessage unnamed = ComposeBox(held, Standing::ModeInIni, true, {});
+  const BoxMessage unnamed = ComposeBox(held, Standing::ModeInIni, RetryOffer::Yes, {});
   EXPECT_THAT(unnamed.text, AllOf(HasSubstr("press the left button."), HasSubstr("The right button ends Kestrane.")));
   EXPECT_EQ(WithOneSeparator("\\\\server/share\\\\Game//l2.ini"), "\\\\server\\share\\Game\\l2.ini");
 
   Failure guarded{Operation::CheckFolder, {{Detail::Folder, "C:\\Users\\P\\Documents\\Game"}}, 2, "Not found."};
   guarded.kind = FailureKind::FolderGuarded;
-  EXPECT_THAT(ComposeBox(guarded, Standing::NotChangedNotStarted, false, {}).text, Not(HasSubstr("Not found.")))
+  EXPECT_THAT(ComposeBox(guarded, Standing::NotChangedNotStarted, RetryOffer::No, {}).text, Not(HasSubstr("Not found.")))
       << "Windows' line contradicts the cause";
   Failure late{Operation::Start, {{Detail::CommandLine, "l2.exe"}}};
   late.box = Box::ClientNotReady;
-  EXPECT_EQ(ComposeBox(late, Standing::PutBack, false, {}).icon, BoxIcon::Warning);
+  EXPECT_EQ(ComposeBox(late, Standing::PutBack, RetryOffer::No, {}).icon, BoxIcon::Warning);
 }
 
 // A query that cannot tell is never a refused change, yet keeps a cause of its own; a folder
@@ -174,7 +174,7 @@ TEST(BoxCatalogue, ABoxSpeaksTheDisplaysLanguageAndNamesItsButtonsAsItsWindowsDo
     Form1.Bind(fake);
     fake.SetDisplayLanguages({{display}, 0});
     fake.SetButtonCaptions(captionsGiven ? "WindowsRetry" : "", captionsGiven ? "WindowsCancel" : "");
-    ShowFailure(fake, held, Standing::ModeInIni, true);
+    ShowFailure(fake, held, Standing::ModeInIni, RetryOffer::Yes);
     const Texts texts(language);
     const std::string text = fake.CallsOf({"ErrorBox"}).at(0).args[0];
     EXPECT_TRUE(text.starts_with(FirstLine(Box::FileInUse, texts))) << display << ":\n" << text;

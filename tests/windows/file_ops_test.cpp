@@ -194,7 +194,7 @@ TEST(StartProcess, AnInterpreterThatCannotStartGetsTheInterpretersBox) {
   ASSERT_TRUE(refused.failure);
   refused.failure->box = WhyNotStarted(*refused.failure, decode);
   EXPECT_EQ(refused.failure->box, Box::InterpreterRefused) << refused.failure->error;
-  const std::string box = ComposeBox(*refused.failure, Standing::NotChangedNotStarted, false, {}).text;
+  const std::string box = ComposeBox(*refused.failure, Standing::NotChangedNotStarted, RetryOffer::No, {}).text;
   EXPECT_TRUE(box.starts_with(FirstLine(Box::InterpreterRefused))) << box;
 }
 
