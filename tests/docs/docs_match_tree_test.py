@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The guides in docs/ say nothing the tree contradicts: every script is listed in the
 developers' guide, every source file of the product is placed in its layout, and every path a
-guide names exists. Usage: docs_match_tree_test.py SOURCE_DIR"""
+guide names exists, and so does every constant (`kName`) it names. Usage: docs_match_tree_test.py SOURCE_DIR"""
 import glob
 import os
 import re
@@ -32,6 +32,15 @@ for name in sorted(os.listdir(os.path.join(root, "docs"))):
         pattern = re.sub(r"<[^>]*>", "*", path.rstrip("/"))
         if not glob.glob(os.path.join(root, pattern)):
             faults.append(f"docs/{name} names {path}, which the tree does not have")
+
+code = "".join(open(path, encoding="utf-8").read()
+               for folder in ("app", "client", "platform") for path in glob.glob(os.path.join(root, folder, "*.*")))
+for name in sorted(os.listdir(os.path.join(root, "docs"))):
+    if name.endswith(".md"):
+        text = open(os.path.join(root, "docs", name), encoding="utf-8").read()
+        for constant in sorted(set(re.findall(r"`(k[A-Z]\w+)`", text))):
+            if not re.search(r"\b" + constant + r"\b\s*[={]", code):
+                faults.append(f"docs/{name} names {constant}, which the code does not define")
 
 for fault in faults:
     print(fault)
