@@ -17,6 +17,39 @@ TEST(ProgramPathFor, CommandInterpreterComesFromTheSystemFolderAndTheClientFromT
   EXPECT_EQ(ProgramPathFor("cmd /x /c l2encdec.exe", "D:\\Client", ""), std::nullopt) << "never a bare cmd.exe";
 }
 
+// The tool's command lines start the system's interpreter and name the files as the client's
+// folder has them; the client's starts the client itself.
+TEST(CommandLines, NameTheInterpreterTheToolAndTheFilesAsTheClientsFolderHasThem) {
+  EXPECT_EQ(kDecodeCommand, "cmd /x /c l2encdec.exe -d l2.ini temp.dat");
+  EXPECT_EQ(kEncodeCommand, "cmd /x /c l2encdec.exe -e413 temp.dat l2.ini");
+  EXPECT_EQ(kClientCommand, "l2.exe");
+  EXPECT_TRUE(StartsInterpreter(kDecodeCommand));
+  EXPECT_TRUE(StartsInterpreter(kEncodeCommand));
+  EXPECT_FALSE(StartsInterpreter(kClientCommand));
+  EXPECT_FALSE(StartsInterpreter("cmdx.exe /c")) << "a program whose name begins like the interpreter's";
+  EXPECT_EQ(ProgramPathFor(kEncodeCommand, "D:\\Client", "C:\\Windows\\system32"), "C:\\Windows\\system32\\cmd.exe");
+}
+
+// One separator between a folder and a name, whatever the folder ends with, in UTF-8 and in
+// UTF-16 alike; a path read as Windows reads it has one kind of separator and none doubled.
+TEST(JoinPath, PutsOneSeparatorBetweenFolderAndNameAndPathsReadAsWindowsReadsThem) {
+  const std::pair<const char*, const char*> joins[] = {{"C:\\Games", "C:\\Games\\l2.ini"},
+                                                       {"C:\\Games\\", "C:\\Games\\l2.ini"},
+                                                       {"C:/Games/", "C:/Games/l2.ini"},
+                                                       {"K:\\", "K:\\l2.ini"},
+                                                       {"", "l2.ini"}};
+  for (const auto& [folder, joined] : joins) {
+    EXPECT_EQ(JoinPath(folder, "l2.ini"), joined) << folder;
+    const std::string f(folder), j(joined);
+    EXPECT_EQ(JoinPath(std::wstring(f.begin(), f.end()), L"l2.ini"), std::wstring(j.begin(), j.end())) << folder;
+  }
+  const std::pair<const char*, const char*> reads[] = {{"K:\\/temp.dat", "K:\\temp.dat"},
+                                                       {"C:\\dir//sub\\\\l2.ini", "C:\\dir\\sub\\l2.ini"},
+                                                       {"//server/share/Game", "\\\\server\\share\\Game"},
+                                                       {"\\\\server\\\\share", "\\\\server\\share"}};
+  for (const auto& [path, read] : reads) EXPECT_EQ(WithOneSeparator(path), read) << path;
+}
+
 TEST(FolderOfModulePath, KeepsTheSeparatorOnlyAtADriveRoot) {
   EXPECT_EQ(FolderOfModulePath("C:\\Games\\Client\\Kestrane.exe"), "C:\\Games\\Client");
   EXPECT_EQ(FolderOfModulePath("K:\\Kestrane.exe"), "K:\\");
