@@ -26,3 +26,7 @@ add_test(NAME texts.build_refuses_faulty_languages
 # every path they name there.
 add_test(NAME docs.match_the_tree
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/docs/docs_match_tree_test.py ${CMAKE_SOURCE_DIR})
+
+# The release's zip is named by the version the build was made with, and packs the same bytes.
+add_test(NAME release.package_names_the_zip_by_its_version
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/release/package_test.py ${CMAKE_SOURCE_DIR})
