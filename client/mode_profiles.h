@@ -11,8 +11,8 @@
 namespace kestrane {
 
 inline constexpr std::string_view kSettingsSection = "URL";
-// The work copy's path is the program's folder and this, even at a drive root ("K:\\/temp.dat"):
-// Windows reads both separators as one.
+// The work copy's path is the program's folder followed by this, as Kestrane has always built
+// it; Windows reads the two separators it gives at a drive root (K:\/temp.dat) as one.
 inline constexpr std::string_view kForwardSlash = "/";
 inline constexpr std::string_view kWorkFileSuffix = kJoined<kForwardSlash, kWorkFile>;
 

@@ -39,7 +39,9 @@ bool PathTooLongFor(std::string_view folder, std::string_view name);
 // The length of a UTF-8 text in UTF-16 characters, as Windows counts a path.
 std::size_t Utf16Length(std::string_view utf8);
 
-// The name of a folder check's file, the attempt-th of one check (from 1).
+// The name of a folder check's file, the attempt-th of one check (from 1 to
+// kFolderCheckNames): a name another file has is passed over for the next.
+inline constexpr int kFolderCheckNames = 8;
 std::string FolderCheckName(int attempt);
 
 // A button's caption as a sentence names it: without its keyboard mark ("&Retry", or the

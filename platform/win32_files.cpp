@@ -212,7 +212,7 @@ OsResult DeleteFileNamed(const std::wstring& path) {
   return Refused(Operation::Delete, {{Detail::File, FullPath(path)}}, path, error);
 }
 
-OsResult WriteBytesOver(const std::wstring& destination, std::string_view bytes, CopyOptions options) {
+OsResult WriteBytesOver(const std::wstring& destination, std::string_view bytes, Overwrite overwrite) {
   const auto failed = [&](DWORD error, std::optional<FailureKind> kind) {
     OsFailure failure{Operation::Write, {{Detail::File, FullPath(destination)}}, error};
     failure.kind = kind;
@@ -225,11 +225,8 @@ OsResult WriteBytesOver(const std::wstring& destination, std::string_view bytes,
   };
   std::optional<FailureKind> why;
   if (const DWORD error = WriteTemporary(TemporaryFor(destination), write, why)) return failed(error, why);
-  if (auto failure = CommitTemporaryCopy(destination, options)) {
-    OsFailure written = failed(failure->error, failure->kind);
-    written.mayBeDamaged = failure->mayBeDamaged;
-    return written;
-  }
+  if (auto failure = CommitTemporaryCopy(destination, {.replaceExisting = overwrite == Overwrite::Allowed}))
+    return failed(failure->error, failure->kind);
   return std::nullopt;
 }
 

@@ -47,14 +47,14 @@ OsResult CopyFileOver(const std::wstring& source, const std::wstring& destinatio
 void DiscardTemporaryCopy(const std::wstring& destination);
 
 OsResult DeleteFileNamed(const std::wstring& path);
-// Replaces the file's bytes in the same two steps as a copy.
-OsResult WriteBytesOver(const std::wstring& destination, std::string_view bytes, CopyOptions options = {});
+// Replaces the file's bytes in the same two steps as a copy, never in place: a write goes
+// only to a file that nothing holds. With Overwrite::Never an existing file is kept and the
+// write fails with ERROR_ALREADY_EXISTS.
+OsResult WriteBytesOver(const std::wstring& destination, std::string_view bytes, Overwrite overwrite = Overwrite::Allowed);
 // Reads the file with other writers shut out: one being written fails as a sharing violation.
 OsResult ReadWholeFile(const std::wstring& path, std::string& bytes);
 // The size and write time; none where the file is absent, as QueryPathExists tells absence.
 OsResult SizeAndWriteTime(const std::wstring& path, std::optional<std::pair<std::uint64_t, std::int64_t>>& found);
-
-inline constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // A name as the failures show it: the full path it stands for.
 std::wstring FullPath(const std::wstring& name);

@@ -6,8 +6,6 @@
 namespace kestrane {
 namespace {
 
-constexpr int kFolderCheckNames = 8;
-
 // Whether something has the name: a file there, or one whose deletion is still pending (a
 // scanner held the last check's file), which Windows will not even describe.
 bool NameTaken(const std::wstring& path) {

@@ -97,7 +97,7 @@ ReadResult Win32PlatformOps::ReadBytes(std::string_view path) {
 }
 
 OpResult Win32PlatformOps::WriteBytes(std::string_view path, std::string_view bytes, Overwrite overwrite) {
-  return Converted(WriteBytesOver(Widen(path), bytes, {.replaceExisting = overwrite == Overwrite::Allowed}));
+  return Converted(WriteBytesOver(Widen(path), bytes, overwrite));
 }
 
 void Win32PlatformOps::DiscardInterruptedCopy(std::string_view destination) {

@@ -11,8 +11,7 @@ namespace {
 
 // The first bytes of an image: where its PE header says it runs.
 bool IsX86Image(const std::wstring& path) {
-  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, 0, nullptr));
+  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
   if (!file.Valid()) return false;
   std::array<unsigned char, 4096> head{};
   DWORD got = 0;

@@ -47,6 +47,9 @@ std::wstring ModulePath();
 // The system folder (system32); empty where Windows does not tell it.
 std::wstring SystemFolder();
 
+// Opened sharing everything: a file looked at is never kept from another program.
+inline constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
 // A function that older Windows versions or the import libraries lack, looked up at run time
 // in a module the process has already loaded; nullptr where either is missing. The module is
 // never loaded here: loading it by name could pick up a copy planted beside the program.

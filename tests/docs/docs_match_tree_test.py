@@ -11,14 +11,19 @@ root = sys.argv[1]
 guide = open(os.path.join(root, "docs/developers.md"), encoding="utf-8").read()
 faults = []
 
-for script in sorted(os.listdir(os.path.join(root, "scripts"))):
-    if not re.search(r"^\s*scripts/" + re.escape(script) + r"\b", guide, re.M):
+scripts = sorted(os.listdir(os.path.join(root, "scripts")))
+listed = re.findall(r"^\s{4}scripts/(\S+)", guide, re.M)
+for script in scripts:
+    if script not in listed:
         faults.append(f"scripts/{script} is not listed in the developers' guide")
+for script in listed:
+    if script not in scripts:
+        faults.append(f"the developers' guide lists scripts/{script}, which the tree does not have")
 
 for folder in ("app", "client", "platform"):
     for path in sorted(glob.glob(os.path.join(root, folder, "*.*"))):
         stem = os.path.splitext(os.path.basename(path))[0]
-        if f"`{stem}" not in guide and f"{stem}." not in guide:
+        if not re.search(r"`" + re.escape(stem) + r"[`.]", guide):
             faults.append(f"{folder}/{os.path.basename(path)} has no place in the guide's layout")
 
 # A path in backticks: a folder of the tree, a slash, and more; a * stands for any name, and so

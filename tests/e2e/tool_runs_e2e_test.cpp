@@ -79,9 +79,9 @@ TEST(ToolFailureEndToEnd, AFailingDecodeIsReportedAndNothingChanges) {
   ASSERT_TRUE(run.WaitForWindow());
   const auto click = run.Click(L"Game Mode");
   const HWND box = run.WaitForErrorBox(20000);
-  ExpectStoppedWithReport(folder, run, click, box,
-                          {L"The settings tool could not decode l2.ini.",
-                           L"Command line: cmd /x /c l2encdec.exe -d l2.ini temp.dat", L"Exit code: 1"});
+  ASSERT_NO_FATAL_FAILURE(ExpectStoppedWithReport(folder, run, click, box,
+                                                  {L"The settings tool could not decode l2.ini.",
+                                                   L"Command line: cmd /x /c l2encdec.exe -d l2.ini temp.dat", L"Exit code: 1"}));
   EXPECT_FALSE(folder.Has(L"temp.dat"));
 }
 
@@ -93,9 +93,9 @@ TEST(ToolFailureEndToEnd, AnEncodeFailingHalfWayLeavesTheStoredSettings) {
   const auto click = run.Click(L"Develop Mode");
   const HWND box = run.WaitForErrorBox(25000);
   ASSERT_TRUE(folder.WaitForLog("l2encdec", "failing the encode", 0)) << "the encode did not fail as told";
-  ExpectStoppedWithReport(folder, run, click, box,
-                          {L"The settings tool could not encode temp.dat into l2.ini.",
-                           L"Command line: cmd /x /c l2encdec.exe -e413 temp.dat l2.ini", L"Exit code: 1"});
+  ASSERT_NO_FATAL_FAILURE(ExpectStoppedWithReport(folder, run, click, box,
+                                                  {L"The settings tool could not encode temp.dat into l2.ini.",
+                                                   L"Command line: cmd /x /c l2encdec.exe -e413 temp.dat l2.ini", L"Exit code: 1"}));
 }
 
 // About a minute after its start the run is given up and ended with what it started, so
@@ -111,9 +111,9 @@ TEST(ToolFailureEndToEnd, ADecodeThatNeverEndsIsGivenUpSixtySecondsAfterItsStart
   const auto shown = UnixMsNow();
   ExpectWithin(shown - click, 60000, 60000 + kStartSlackMs, "the error box");
   EXPECT_FALSE(ProcessRunning(L"l2encdec.exe")) << "the tool was left running";
-  ExpectStoppedWithReport(folder, run, click, box,
-                          {L"The settings tool did not finish within 60 seconds.",
-                           L"Command line: cmd /x /c l2encdec.exe -d l2.ini temp.dat"});
+  ASSERT_NO_FATAL_FAILURE(ExpectStoppedWithReport(folder, run, click, box,
+                                                  {L"The settings tool did not finish within 60 seconds.",
+                                                   L"Command line: cmd /x /c l2encdec.exe -d l2.ini temp.dat"}));
 }
 
 }  // namespace

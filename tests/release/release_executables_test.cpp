@@ -82,7 +82,7 @@ TEST_P(ReleaseExecutable, CarriesVersionManifestAndIcon) {
 // references to abort), so none of the library's exception classes is in the executable.
 // Each would bring the name of its type information ("St12length_error" and the like): one
 // that appears means the program now references a throw helper the build does not route
-// (the list in cmake/windows.cmake), and the size creeps back.
+// (the list in cmake/windows-program.cmake), and the size creeps back.
 TEST_P(ReleaseExecutable, HoldsNoExceptionClassOfTheLibrary) {
   std::ifstream file(path_, std::ios::binary);
   const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};

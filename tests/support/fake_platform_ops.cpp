@@ -186,7 +186,7 @@ OpResult FakePlatformOps::Fallible(std::string_view op, std::string_view subject
   }
   const bool start = op == "Start";
   const Detail detail = start ? Detail::Program : op == "SetWorkingFolder" || op == "Probe" ? Detail::Folder : Detail::File;
-  const std::string where = start ? Resolve(*ProgramPathFor(subject, workingFolder_, "C:\\Windows\\system32"))
+  const std::string where = start ? Resolve(*ProgramPathFor(subject, appFolder_, "C:\\Windows\\system32"))
                                   : Resolve(subject);
   Failure failure = WindowsFailure(OperationOf(op), detail, where, error);
   if (start) failure.details.emplace_back(Detail::CommandLine, std::string(subject));
@@ -496,7 +496,7 @@ OpResult FakePlatformOps::ProbeFolder() {
     failure->kind = FailureKind::DriveGone;
     return failure;
   }
-  for (int attempt = 1; !failure && attempt <= 8; ++attempt) {
+  for (int attempt = 1; !failure && attempt <= kFolderCheckNames; ++attempt) {
     const std::string path = Resolve(FolderCheckName(attempt));
     if (files_.contains(path) || Pending(path)) continue;
     if (const auto error = FolderRefusalOf(path, true))

@@ -106,14 +106,14 @@ TEST_F(ModeLaunchTest, CloseRequestsDuringTheSequenceAndItsToolWaitAreRefused) {
   EXPECT_EQ(fake.FileBytes("l2.ini"), "STORED");
 }
 
-// Each way a step can fail: the sequence stops there, puts the stored settings back,
-// never starts the client, keeps the backup, and tells the player which step failed.
 // The bounds as the boxes and the timelines give them.
 const std::string kToolLate = "did not finish within " + std::to_string(kToolTimeoutSeconds) + " seconds";
 const std::string kClientLate = "had not finished starting within " + std::to_string(kClientReadySeconds) + " seconds";
 constexpr std::int64_t kToolBoundMs = std::int64_t{kToolTimeoutSeconds} * 1000;
 constexpr std::int64_t kEncodeStartsAtMs = (kPauseAfterDecodeSeconds + kPauseAfterPatchSeconds) * 1000;
 
+// Each way a step can fail: the sequence stops there, puts the stored settings back,
+// never starts the client, keeps the backup, and tells the player which step failed.
 struct StopCase {
   const char* name;
   std::function<void(FakePlatformOps&)> arrange;

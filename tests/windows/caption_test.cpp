@@ -4,6 +4,7 @@
 
 #include "app/form_layout.h"
 #include "app/win32_form.h"
+#include "platform/win32_util.h"
 
 namespace kestrane::testing {
 namespace {
@@ -78,6 +79,22 @@ TEST(CaptionLayout, TheWholeNameFitsBetweenTheFrameAndTheCloseButtonAtEveryDpi) 
               << " pixels (with Windows 10's caption button: " << title.roomOnWindows10
               << (title.windows10Font ? ", asserted" : ", not asserted: the caption font here is not Segoe UI") << ")\n";
   }
+}
+
+// A function newer than Windows 7 is looked up in a module the process already has, never
+// loaded by name: a copy planted in the game's folder would be found first.
+TEST(LookUpFunction, FindsFunctionsOfLoadedModulesAndNeverLoadsOne) {
+  using GetTickCount64Function = ULONGLONG(WINAPI*)();
+  const auto tick = kestrane::LookUpFunction<GetTickCount64Function>(L"kernel32.dll", "GetTickCount64");
+  ASSERT_NE(tick, nullptr);
+  EXPECT_GT(tick(), 0u);
+  EXPECT_EQ(kestrane::LookUpFunction<GetTickCount64Function>(L"kernel32.dll", "NoSuchFunctionAnywhere"), nullptr);
+
+  // A system DLL this program does not use: not found, and still not loaded afterwards.
+  ASSERT_EQ(GetModuleHandleW(L"msi.dll"), nullptr) << "the test needs a DLL the program has not loaded";
+  using OpenProductFunction = UINT(WINAPI*)(const wchar_t*, void*);
+  EXPECT_EQ(kestrane::LookUpFunction<OpenProductFunction>(L"msi.dll", "MsiOpenProductW"), nullptr);
+  EXPECT_EQ(GetModuleHandleW(L"msi.dll"), nullptr) << "looking a function up loaded its DLL";
 }
 
 }  // namespace

@@ -123,7 +123,7 @@ TEST_F(ProgramsOnDisk, AHungToolRunIsEndedWholeInAJobAndNeverClaimedEndedWithout
     StartedProcess run;
     ASSERT_FALSE(StartContainedProcess(Cmd(), L"cmd /x /c l2encdec.exe -d l2.ini temp.dat", folder.Path(), SW_HIDE,
                                        run, holding));
-    WaitForTool();
+    ASSERT_NO_FATAL_FAILURE(WaitForTool());
     EXPECT_EQ(run.job.Valid(), holding == RunHolding::Job);
     EXPECT_FALSE(ExitCodeIfEnded(run));
     EXPECT_EQ(EndStartedProcess(run), holding == RunHolding::Job);
@@ -144,7 +144,7 @@ TEST_F(ProgramsOnDisk, ARunEndsWhenItsJobIsClosed) {
   StartedProcess run;
   ASSERT_FALSE(
       StartContainedProcess(Cmd(), L"cmd /x /c l2encdec.exe -d l2.ini temp.dat", folder.Path(), SW_HIDE, run));
-  WaitForTool();
+  ASSERT_NO_FATAL_FAILURE(WaitForTool());
   run.job.Reset();
   int waited = 0;
   while (ToolRunning() && waited < 10000) {
